@@ -1,0 +1,35 @@
+// The Document object: owns one TOML model, its mutation trie and its clock.
+#pragma once
+
+#include <cstdint>
+
+#include "../toml/model.hpp"
+#include "borrow.hpp"
+#include "py_ref.hpp"
+#include "trie.hpp"
+#include "types.hpp"
+
+namespace quillon {
+
+struct DocumentObject {
+    PyObject_HEAD
+    BorrowGuard guard;
+    toml::DocumentMut inner;
+    MutationTrie trie;
+    uint64_t generation;
+};
+
+inline bool is_document(PyObject* o) { return Py_IS_TYPE(o, classes.document); }
+inline DocumentObject* as_document(PyObject* o) { return reinterpret_cast<DocumentObject*>(o); }
+
+// Wraps a model document in a new Document (empty trie, clock 0).
+PyObject* document_from_inner(toml::DocumentMut inner);
+
+// Clock and trie operations of a document (callers hold exclusive access).
+void record_root_key_change(DocumentObject* doc, const std::string& key);
+void record_root_change(DocumentObject* doc);
+void bump_range(DocumentObject* doc, const Path& path, size_t start, size_t end);
+// RuntimeError "stale: ..." when `stamp` is stale for `path`.
+Status check_fresh(const DocumentObject* doc, const Path& path, uint64_t stamp);
+
+}  // namespace quillon

@@ -1,0 +1,366 @@
+// Format-preserving TOML document model.
+//
+// Everything of the source that is not a value is kept: the text around keys,
+// values and headers (Decor), the spelling of keys and scalars (repr), the
+// text after the last element of arrays, inline tables and the document
+// (trailing), entry order and header order (doc_position).
+//
+// Public header of the engine: the Python module and the engine share these
+// types. No dependency on Python.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <variant>
+#include <vector>
+
+#include "datetime.hpp"
+#include "raw_string.hpp"
+
+namespace toml {
+
+class Item;
+struct Entry;
+struct Value;
+struct Table;
+
+// Text before (prefix) and after (suffix) an element. An absent side renders
+// with the default of the element's position; a present side renders as is.
+struct Decor {
+    RawString prefix;
+    RawString suffix;
+
+    Decor() = default;
+    Decor(std::string_view p, std::string_view s) : prefix(p), suffix(s) {}
+    static Decor make(std::string_view p, std::string_view s) { return Decor(p, s); }
+
+    void clear() {
+        prefix.reset();
+        suffix.reset();
+    }
+    void set_prefix(std::string_view p) { prefix.set(p); }
+    void set_suffix(std::string_view s) { suffix.set(s); }
+    void despan(std::string_view source) {
+        prefix.despan(source);
+        suffix.despan(source);
+    }
+};
+
+// A TOML key (one part of a key path). Equality and lookup use `key` only.
+struct Key {
+    std::string key;        // decoded text
+    RawString repr;         // source spelling (quotes included), or absent
+    Decor leaf_decor;       // around the key where it is the last part of its path
+    Decor dotted_decor;     // around the key where it is an inner part, around "."
+
+    Key() = default;
+    explicit Key(std::string text) : key(std::move(text)) {}
+    // Forget the recorded spelling and decors (what replacing an entry does).
+    void reset_format() {
+        repr.reset();
+        leaf_decor.clear();
+        dotted_decor.clear();
+    }
+    void despan(std::string_view source) {
+        repr.despan(source);
+        leaf_decor.despan(source);
+        dotted_decor.despan(source);
+    }
+};
+
+// Insertion-ordered map from key text to model item, shared by tables and
+// inline tables. Entries holding the None placeholder are stored but invisible
+// to the "visible" operations (len, get, contains, iteration helpers).
+class EntryMap {
+public:
+    EntryMap();
+    EntryMap(const EntryMap&);
+    EntryMap(EntryMap&&) noexcept;
+    EntryMap& operator=(const EntryMap&);
+    EntryMap& operator=(EntryMap&&) noexcept;
+    ~EntryMap();
+
+    // All stored entries, placeholders included, in order.
+    std::vector<Entry>& entries() { return entries_; }
+    const std::vector<Entry>& entries() const { return entries_; }
+    size_t raw_size() const;
+
+    // Position of the stored entry for `key` (placeholders included), or npos.
+    static constexpr size_t npos = static_cast<size_t>(-1);
+    size_t find(std::string_view key) const;
+    Entry* find_entry(std::string_view key);
+    const Entry* find_entry(std::string_view key) const;
+
+    // Visible operations (entries holding None are skipped).
+    size_t len() const;
+    bool is_empty() const { return len() == 0; }
+    bool contains_key(std::string_view key) const;
+    Item* get(std::string_view key);
+    const Item* get(std::string_view key) const;
+    Key* key(std::string_view key);  // the stored key, if its entry is visible
+    const Key* key(std::string_view key) const;
+
+    // Existing key: replaces the item in place and resets the stored key's
+    // format (repr and decors absent). New key: appended with a bare key.
+    // Returns the old item when one was visible.
+    std::optional<Item> insert(std::string_view key, Item item);
+    // Appends without looking for an existing entry (the caller knows the key
+    // is new); used by the parser and by from-pairs construction.
+    Entry& push_back(Key key, Item item);
+    // Removes the entry, keeping the order of the rest. A placeholder entry is
+    // removed and reported as nothing.
+    std::optional<Item> remove(std::string_view key);
+    // Removes the entry and returns both key and item (nullopt when absent or
+    // a placeholder; the placeholder entry is still removed).
+    std::optional<std::pair<Key, Item>> remove_entry(std::string_view key);
+    // The slot of `key`, created with the None placeholder at the end if absent.
+    Entry& entry(std::string_view key);
+    // The item of `key`; a None placeholder entry is appended first if absent.
+    Item& index_mut(std::string_view key);
+    void clear();
+
+private:
+    void rebuild_index() const;
+    void index_insert(size_t pos) const;
+
+    std::vector<Entry> entries_;
+    // Open-addressing hash index over entries_ positions, built once the map
+    // grows past a handful of entries (linear scan below that).
+    mutable std::vector<uint32_t> index_;
+};
+
+// A decoded scalar together with its source spelling and surrounding text.
+template <class T>
+struct Formatted {
+    T value{};
+    RawString repr;  // absent: rendered from `value` with the default representation
+    Decor decor;
+
+    Formatted() = default;
+    explicit Formatted(T v) : value(std::move(v)) {}
+};
+
+// [ ... ] value.
+struct Array {
+    std::vector<Item> values;  // every element is a Value item
+    RawString trailing;        // after the comma that follows the last element
+    bool trailing_comma = false;
+    Decor decor;
+    std::optional<Span> span;
+
+    size_t len() const { return values.size(); }
+    bool is_empty() const { return values.empty(); }
+    // Element i as a value (i < len()).
+    Value& get(size_t i);
+    const Value& get(size_t i) const;
+    void push_formatted(Value v);
+    void insert_formatted(size_t i, Value v);
+    // The new value takes a copy of the old element's decor.
+    Value replace(size_t i, Value v);
+    // Keeps the new value's decor as given.
+    Value replace_formatted(size_t i, Value v);
+    Value remove(size_t i);
+    void clear();
+    void fmt();
+};
+
+// { ... } value.
+struct InlineTable {
+    EntryMap items;  // items are Value items (or the None placeholder)
+    RawString trailing;
+    bool trailing_comma = false;
+    bool implicit = false;
+    bool dotted = false;  // stands for a run of dotted keys inside an enclosing inline table
+    Decor decor;
+    std::optional<Span> span;
+
+    size_t len() const { return items.len(); }
+    bool is_empty() const { return items.is_empty(); }
+    bool contains_key(std::string_view k) const { return items.contains_key(k); }
+    void clear() { items.clear(); }
+    void fmt();
+    Table into_table() &&;
+};
+
+using ValueVariant = std::variant<Formatted<std::string>, Formatted<int64_t>, Formatted<double>,
+                                  Formatted<bool>, Formatted<Datetime>, Array, InlineTable>;
+
+enum class ValueKind : uint8_t { String, Integer, Float, Boolean, Datetime, Array, InlineTable };
+
+struct Value {
+    ValueVariant v;
+
+    Value() : v(Formatted<std::string>()) {}
+    template <class T>
+    Value(T&& x)
+        requires std::is_constructible_v<ValueVariant, T&&> &&
+                 (!std::is_same_v<std::remove_cvref_t<T>, Value>)
+        : v(std::forward<T>(x)) {}
+
+    static Value string(std::string s) { return Value(Formatted<std::string>(std::move(s))); }
+    static Value integer(int64_t i) { return Value(Formatted<int64_t>(i)); }
+    static Value floating(double d) { return Value(Formatted<double>(d)); }
+    static Value boolean(bool b) { return Value(Formatted<bool>(b)); }
+    static Value datetime(Datetime d) { return Value(Formatted<Datetime>(d)); }
+
+    ValueKind kind() const { return static_cast<ValueKind>(v.index()); }
+    bool is_string() const { return kind() == ValueKind::String; }
+    bool is_integer() const { return kind() == ValueKind::Integer; }
+    bool is_float() const { return kind() == ValueKind::Float; }
+    bool is_boolean() const { return kind() == ValueKind::Boolean; }
+    bool is_datetime() const { return kind() == ValueKind::Datetime; }
+    bool is_array() const { return kind() == ValueKind::Array; }
+    bool is_inline_table() const { return kind() == ValueKind::InlineTable; }
+    bool is_scalar() const { return kind() < ValueKind::Array; }
+
+    Formatted<std::string>* as_string() { return std::get_if<Formatted<std::string>>(&v); }
+    const Formatted<std::string>* as_string() const { return std::get_if<Formatted<std::string>>(&v); }
+    Formatted<int64_t>* as_integer() { return std::get_if<Formatted<int64_t>>(&v); }
+    const Formatted<int64_t>* as_integer() const { return std::get_if<Formatted<int64_t>>(&v); }
+    Formatted<double>* as_float() { return std::get_if<Formatted<double>>(&v); }
+    const Formatted<double>* as_float() const { return std::get_if<Formatted<double>>(&v); }
+    Formatted<bool>* as_boolean() { return std::get_if<Formatted<bool>>(&v); }
+    const Formatted<bool>* as_boolean() const { return std::get_if<Formatted<bool>>(&v); }
+    Formatted<Datetime>* as_datetime() { return std::get_if<Formatted<Datetime>>(&v); }
+    const Formatted<Datetime>* as_datetime() const { return std::get_if<Formatted<Datetime>>(&v); }
+    Array* as_array() { return std::get_if<Array>(&v); }
+    const Array* as_array() const { return std::get_if<Array>(&v); }
+    InlineTable* as_inline_table() { return std::get_if<InlineTable>(&v); }
+    const InlineTable* as_inline_table() const { return std::get_if<InlineTable>(&v); }
+
+    Decor& decor();
+    const Decor& decor() const;
+    void decorate(std::string_view prefix, std::string_view suffix) { decor() = Decor(prefix, suffix); }
+    // The scalar's repr, or nullptr for arrays and inline tables.
+    RawString* repr();
+    const RawString* repr() const;
+    // Type name used in messages ("string", "integer", ..., "inline table").
+    const char* type_name() const;
+};
+
+// A standard table: a [header] section, the root, or an implicit/dotted table.
+struct Table {
+    EntryMap items;
+    Decor decor;  // prefix: text before the header line; suffix: after "]" on that line
+    bool implicit = false;
+    bool dotted = false;
+    std::optional<int64_t> doc_position;
+    std::optional<Span> span;
+
+    size_t len() const { return items.len(); }
+    bool is_empty() const { return items.is_empty(); }
+    bool contains_key(std::string_view k) const { return items.contains_key(k); }
+    void clear() { items.clear(); }
+    void fmt();
+    InlineTable into_inline_table() &&;
+};
+
+// [[name]] sections.
+struct ArrayOfTables {
+    std::vector<Item> values;  // every element is a Table item
+    std::optional<Span> span;
+
+    size_t len() const { return values.size(); }
+    bool is_empty() const { return values.empty(); }
+    Table& get(size_t i);
+    const Table& get(size_t i) const;
+    void push(Table t);
+    void insert(size_t i, Table t);
+    Table remove(size_t i);
+    Table replace(size_t i, Table t);
+    void clear() { values.clear(); }
+    Array into_array() &&;
+};
+
+enum class ItemKind : uint8_t { None, Value, Table, ArrayOfTables };
+
+class Item {
+public:
+    using Variant = std::variant<std::monostate, Value, Table, ArrayOfTables>;
+    Variant v;
+
+    Item() = default;
+    Item(Value x) : v(std::move(x)) {}
+    Item(Table x) : v(std::move(x)) {}
+    Item(ArrayOfTables x) : v(std::move(x)) {}
+
+    ItemKind kind() const { return static_cast<ItemKind>(v.index()); }
+    bool is_none() const { return kind() == ItemKind::None; }
+    bool is_value() const { return kind() == ItemKind::Value; }
+    bool is_table() const { return kind() == ItemKind::Table; }
+    bool is_array_of_tables() const { return kind() == ItemKind::ArrayOfTables; }
+
+    Value* as_value() { return std::get_if<Value>(&v); }
+    const Value* as_value() const { return std::get_if<Value>(&v); }
+    Table* as_table() { return std::get_if<Table>(&v); }
+    const Table* as_table() const { return std::get_if<Table>(&v); }
+    ArrayOfTables* as_array_of_tables() { return std::get_if<ArrayOfTables>(&v); }
+    const ArrayOfTables* as_array_of_tables() const { return std::get_if<ArrayOfTables>(&v); }
+
+    // Table-like: a Table, or an InlineTable value. Returns its entry map.
+    EntryMap* table_like();
+    const EntryMap* table_like() const;
+    bool is_table_like() const { return table_like() != nullptr; }
+    // Array-like: an Array value or an ArrayOfTables.
+    bool is_array_like() const;
+
+    // Visible entry of a table-like item, else nullptr.
+    Item* get(std::string_view key);
+    const Item* get(std::string_view key) const;
+    // Writing access by key: a None item first becomes an empty InlineTable
+    // value; then a table-like item yields the key's item (a None placeholder
+    // entry appended if absent); any other item yields nullptr.
+    Item* index_mut(std::string_view key);
+
+    // Into a value (Table -> InlineTable, ArrayOfTables -> Array of inline
+    // tables, Value kept). None stays None: returns nullopt.
+    std::optional<Value> into_value() &&;
+    // Replaces this item in place by its value form (or by None).
+    void make_value();
+};
+
+struct Entry {
+    Key key;
+    Item item;
+};
+
+// A whole document: the root table plus the text after its last entry.
+struct DocumentMut {
+    Item root;           // always a Table
+    RawString trailing;  // final blank lines and comment lines
+
+    DocumentMut() {
+        Table t;
+        t.doc_position = 0;
+        root = Item(std::move(t));
+    }
+    explicit DocumentMut(Table t) : root(std::move(t)) {}
+
+    Table& root_table() { return *root.as_table(); }
+    const Table& root_table() const { return *root.as_table(); }
+};
+
+inline size_t EntryMap::raw_size() const { return entries_.size(); }
+
+// Model-wide helpers.
+// Turns every span of the tree into owned text and clears spans.
+void despan_item(Item& item, std::string_view source);
+void despan_value(Value& value, std::string_view source);
+void despan_document(DocumentMut& doc, std::string_view source);
+
+// Key/value entries of a table-like map in rendering order: dotted tables and
+// dotted inline tables are flattened into key paths.
+struct KeyValueRef {
+    std::vector<const Key*> path;
+    const Value* value;
+};
+void get_values(const EntryMap& items, std::vector<KeyValueRef>& out);
+
+// Short debug form of an item, used in internal-error messages.
+std::string debug_form(const Item& item);
+
+}  // namespace toml
