@@ -1,0 +1,25 @@
+// Following paths of live references through the model, and reading keys
+// given from Python.
+#pragma once
+
+#include <optional>
+#include <string>
+
+#include "../toml/model.hpp"
+#include "error.hpp"
+#include "path.hpp"
+
+namespace quillon {
+
+// The model item designated by `path` from the root item; KeyError
+// "path no longer valid" when a step cannot be followed.
+Result<const toml::Item*> navigate_path(const toml::Item& root, const Path& path);
+// The same for writing: a missing table key gets a None placeholder entry.
+Result<toml::Item*> navigate_path_mut(toml::Item& root, const Path& path);
+
+// A str gives its text; an Item designating a string value gives that text
+// (after its freshness check and path resolution, whose errors propagate);
+// anything else gives nullopt (not a string key, no error).
+Result<std::optional<std::string>> extract_key_str(PyObject* obj);
+
+}  // namespace quillon
