@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
+#include <stdexcept>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -27,6 +28,12 @@ class Item;
 struct Entry;
 struct Value;
 struct Table;
+
+// A broken model invariant (an internal error); what() is the fixed message.
+class InvariantError : public std::logic_error {
+public:
+    using std::logic_error::logic_error;
+};
 
 // Text before (prefix) and after (suffix) an element. An absent side renders
 // with the default of the element's position; a present side renders as is.
@@ -56,6 +63,12 @@ struct Key {
     RawString repr;         // source spelling (quotes included), or absent
     Decor leaf_decor;       // around the key where it is the last part of its path
     Decor dotted_decor;     // around the key where it is an inner part, around "."
+    // The inner parts as written before this key on its own key/value line or
+    // header (each with its repr and dotted decor), for a path whose inner
+    // parts are shared with other lines in the tree and spelled differently
+    // there. Rendering uses them while the path still has the same key texts.
+    // Null when the tree's own keys spell the path as written.
+    std::shared_ptr<std::vector<Key>> written_prefix;
 
     Key() = default;
     explicit Key(std::string text) : key(std::move(text)) {}
@@ -64,11 +77,15 @@ struct Key {
         repr.reset();
         leaf_decor.clear();
         dotted_decor.clear();
+        written_prefix.reset();
     }
     void despan(std::string_view source) {
         repr.despan(source);
         leaf_decor.despan(source);
         dotted_decor.despan(source);
+        if (written_prefix) {
+            for (Key& part : *written_prefix) part.despan(source);
+        }
     }
 };
 
@@ -122,6 +139,9 @@ public:
     // The item of `key`; a None placeholder entry is appended first if absent.
     Item& index_mut(std::string_view key);
     void clear();
+    // Code that edits entries() directly (erasing, reordering or renaming
+    // entries) calls this afterwards; appending is noticed without it.
+    void reindex() { indexed_ = 0; }
 
 private:
     void rebuild_index() const;
@@ -131,6 +151,7 @@ private:
     // Open-addressing hash index over entries_ positions, built once the map
     // grows past a handful of entries (linear scan below that).
     mutable std::vector<uint32_t> index_;
+    mutable size_t indexed_ = 0;  // entries covered by index_ (0: none)
 };
 
 // A decoded scalar together with its source spelling and surrounding text.

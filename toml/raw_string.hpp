@@ -119,7 +119,7 @@ private:
 
     void assign_text(std::string_view text) {
         if (text.size() <= kInlineMax) {
-            std::memcpy(u_.inl, text.data(), text.size());
+            if (!text.empty()) std::memcpy(u_.inl, text.data(), text.size());
             set_tag(static_cast<uint8_t>(text.size()));
         } else {
             char* p = new char[text.size()];

@@ -1,0 +1,205 @@
+#include "dict_update.hpp"
+
+#include <string>
+#include <utility>
+
+#include "borrow.hpp"
+#include "item.hpp"
+#include "item_proxy.hpp"
+#include "paths.hpp"
+#include "py_pairs.hpp"
+#include "value.hpp"
+
+namespace quillon {
+
+namespace {
+
+Error keys_must_be_strings() { return Error::type_error("keys must be strings"); }
+
+// Calls `fn(key, value)` for each entry of a dict in order, holding both
+// while `fn` runs. Like dict iteration, stops when the dict was resized, or
+// yields more entries than it had, through code that `fn` ran.
+template <class Fn>
+Status walk_dict(PyObject* d, Fn&& fn) {
+    const Py_ssize_t size = PyDict_GET_SIZE(d);
+    Py_ssize_t remaining = size;
+    Py_ssize_t pos = 0;
+    PyObject *k = nullptr, *v = nullptr;
+    for (;;) {
+        if (PyDict_GET_SIZE(d) != size) return Error::runtime_error("dictionary changed size during iteration");
+        if (!PyDict_Next(d, &pos, &k, &v)) break;
+        if (remaining-- == 0) return Error::runtime_error("dictionary keys changed during iteration");
+        PyRef key = PyRef::borrow(k), value = PyRef::borrow(v);
+        Status st = fn(key.get(), value.get());
+        if (!st) return st;
+    }
+    return ok_status();
+}
+
+// Applies `fn` to each element that iterating `obj` yields.
+template <class Fn>
+Status walk_iterable(PyObject* obj, Fn&& fn) {
+    PyRef it(PyObject_GetIter(obj));
+    if (!it) return Error::fetch();
+    while (PyRef el{PyIter_Next(it.get())}) {
+        Status st = fn(el.get());
+        if (!st) return st;
+    }
+    if (PyErr_Occurred()) return Error::fetch();
+    return ok_status();
+}
+
+// Appends (key text, extract_item(value)) to `pairs`.
+Status push_pair(UpdatePairs& pairs, PyObject* key, PyObject* value) {
+    auto text = extract_key_str(key);
+    if (!text) return std::move(text).error();
+    if (!*text) return keys_must_be_strings();
+    auto item = extract_item(value);
+    if (!item) return std::move(item).error();
+    pairs.emplace_back(std::move(**text), std::move(*item));
+    return ok_status();
+}
+
+// Stores `value` in `dict` under the key text when `key` is a string key,
+// else under `key` itself.
+Status store_copied_entry(PyObject* dict, PyObject* key, PyObject* value) {
+    PyRef stored_key;
+    if (PyUnicode_CheckExact(key)) {
+        stored_key = PyRef::borrow(key);
+    } else {
+        auto text = extract_key_str(key);
+        if (!text) return std::move(text).error();
+        if (*text) {
+            stored_key.reset(PyUnicode_FromStringAndSize((*text)->data(), static_cast<Py_ssize_t>((*text)->size())));
+            if (!stored_key) return Error::fetch();
+        } else {
+            stored_key = PyRef::borrow(key);
+        }
+    }
+    if (PyDict_SetItem(dict, stored_key.get(), value) < 0) return Error::fetch();
+    return ok_status();
+}
+
+// Read borrow of another document and the item at `path` in it.
+Result<ReplacedKeys> merge_from_document(toml::Item& target, DocumentObject* doc, const Path& path) {
+    auto access = ReadBorrow::take(doc->guard);
+    if (!access) return std::move(access).error();
+    auto source = navigate_path(doc->inner.root, path);
+    if (!source) return std::move(source).error();
+    return merge_table_entries(target, **source);
+}
+
+}  // namespace
+
+bool is_mapping_like(PyObject* obj) {
+    if (PyDict_Check(obj) || PyObject_TypeCheck(obj, classes.dict_item) || PyObject_TypeCheck(obj, classes.document))
+        return true;
+    // Exact built-in types that are never mappings spare the abc lookup.
+    if (PyUnicode_CheckExact(obj) || PyLong_CheckExact(obj) || PyFloat_CheckExact(obj) || PyBool_Check(obj) ||
+        obj == Py_None || PyList_CheckExact(obj) || PyTuple_CheckExact(obj))
+        return false;
+    PyRef mapping_class = mapping_abc();
+    int r = mapping_class ? PyObject_IsInstance(obj, mapping_class.get()) : -1;
+    if (r < 0) {
+        PyErr_Clear();
+        return false;
+    }
+    return r == 1;
+}
+
+Result<UpdatePairs> dict_to_pairs(PyObject* dict) {
+    UpdatePairs pairs;
+    pairs.reserve(static_cast<size_t>(PyDict_GET_SIZE(dict)));
+    Status st = walk_dict(dict, [&](PyObject* key, PyObject* value) { return push_pair(pairs, key, value); });
+    if (!st) return std::move(st).error();
+    return pairs;
+}
+
+Result<UpdatePairs> extract_update_pairs(PyObject* other) {
+    if (PyDict_Check(other)) return dict_to_pairs(other);
+    PyRef source = PyRef::borrow(other);
+    if (is_mapping_like(other)) {
+        source.reset(PyObject_CallMethod(other, "items", nullptr));
+        if (!source) return Error::fetch();
+    }
+    UpdatePairs pairs;
+    Status st = walk_iterable(source.get(), [&](PyObject* element) -> Status {
+        auto pair = extract_pair(element);
+        if (!pair) return std::move(pair).error();
+        return push_pair(pairs, pair->first.get(), pair->second.get());
+    });
+    if (!st) return std::move(st).error();
+    return pairs;
+}
+
+Result<ReplacedKeys> ResolvedUpdate::apply(toml::Item& target) && {
+    if (auto* pairs = std::get_if<UpdatePairs>(&source)) return apply_update_pairs(target, std::move(*pairs));
+    TomlSource& toml_source = std::get<TomlSource>(source);
+    if (auto* owned = std::get_if<toml::Item>(&toml_source)) return merge_table_entries(target, *owned);
+    const DocumentRef& ref = std::get<DocumentRef>(toml_source);
+    return merge_from_document(target, as_document(ref.document.get()), ref.path);
+}
+
+Result<ResolvedUpdate> resolve_update(PyObject* other, DocumentObject* target_document) {
+    PyObject* target_doc = reinterpret_cast<PyObject*>(target_document);
+    if (is_item_proxy(other)) {
+        ItemProxyObject* proxy = as_proxy(other);
+        if (proxy->doc == target_doc) {
+            auto ref = ReferencedItem::open(proxy);
+            if (!ref) return std::move(ref).error();
+            return ResolvedUpdate{TomlSource(ref->item())};
+        }
+        DocumentObject* doc = proxy->document();
+        auto access = ReadBorrow::take(doc->guard);
+        if (!access) return std::move(access).error();
+        Status fresh = check_fresh(doc, proxy->path, proxy->stamp);
+        if (!fresh) return std::move(fresh).error();
+        return ResolvedUpdate{TomlSource(DocumentRef{PyRef::borrow(proxy->doc), proxy->path})};
+    }
+    if (PyObject_TypeCheck(other, classes.document)) {
+        if (other == target_doc) {
+            auto root = copy_document_root(target_document);
+            if (!root) return std::move(root).error();
+            return ResolvedUpdate{TomlSource(toml::Item(std::move(*root)))};
+        }
+        return ResolvedUpdate{TomlSource(DocumentRef{PyRef::borrow(other), Path()})};
+    }
+    auto pairs = extract_update_pairs(other);
+    if (!pairs) return std::move(pairs).error();
+    return ResolvedUpdate{std::move(*pairs)};
+}
+
+Result<ReplacedKeys> merge_other_into(toml::Item& target, PyObject* other) {
+    if (is_item_proxy(other)) {
+        auto ref = ReferencedItem::open(as_proxy(other));
+        if (!ref) return std::move(ref).error();
+        return merge_table_entries(target, ref->item());
+    }
+    if (PyObject_TypeCheck(other, classes.document)) return merge_from_document(target, as_document(other), Path());
+    auto pairs = extract_update_pairs(other);
+    if (!pairs) return std::move(pairs).error();
+    return apply_update_pairs(target, std::move(*pairs));
+}
+
+Result<PyRef> copy_mapping_to_pydict(PyObject* mapping) {
+    PyRef result(PyDict_New());
+    if (!result) return Error::fetch();
+    Status st = ok_status();
+    if (PyDict_Check(mapping)) {
+        st = walk_dict(mapping, [&](PyObject* key, PyObject* value) {
+            return store_copied_entry(result.get(), key, value);
+        });
+    } else {
+        PyRef items(PyObject_CallMethod(mapping, "items", nullptr));
+        if (!items) return Error::fetch();
+        st = walk_iterable(items.get(), [&](PyObject* element) -> Status {
+            auto pair = extract_pair(element);
+            if (!pair) return std::move(pair).error();
+            return store_copied_entry(result.get(), pair->first.get(), pair->second.get());
+        });
+    }
+    if (!st) return std::move(st).error();
+    return result;
+}
+
+}  // namespace quillon

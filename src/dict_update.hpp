@@ -1,0 +1,56 @@
+// The Python-facing side of update and merge: turning update arguments into
+// key/item pairs or into a TOML source, before the target is borrowed for
+// writing, and applying them afterwards.
+#pragma once
+
+#include <variant>
+
+#include "dict_ops.hpp"
+#include "document.hpp"
+#include "path.hpp"
+
+namespace quillon {
+
+// A DictItem, a Document, a dict (or subclass of any of them), or an instance
+// of collections.abc.Mapping. Never fails: errors count as false.
+bool is_mapping_like(PyObject* obj);
+
+// Pairs of a dict in its own order, keys read with extract_key_str and values
+// converted with extract_item. A dict changed by the conversions stops the
+// walk with RuntimeError "dictionary changed size during iteration" or
+// "dictionary keys changed during iteration".
+Result<UpdatePairs> dict_to_pairs(PyObject* dict);
+// A dict as above; another mapping through its items(); anything else as an
+// iterable of pairs.
+Result<UpdatePairs> extract_update_pairs(PyObject* other);
+
+// A place in another document, read when the merge is applied.
+struct DocumentRef {
+    PyRef document;  // a DocumentObject
+    Path path;
+};
+// Where a merge reads from: an owned copy of a model item, or a reference.
+using TomlSource = std::variant<toml::Item, DocumentRef>;
+
+struct ResolvedUpdate {
+    std::variant<TomlSource, UpdatePairs> source;
+
+    // Writes into `target` (whose document is borrowed for writing); returns
+    // the keys that held a value before.
+    Result<ReplacedKeys> apply(toml::Item& target) &&;
+};
+
+// Resolves an update argument for a target in `target_document`. An Item of
+// the same document is copied now (so reading it cannot clash with writing);
+// an Item or Document of another document is referenced.
+Result<ResolvedUpdate> resolve_update(PyObject* other, DocumentObject* target_document);
+
+// Merges `other` (an Item, a Document, or anything extract_update_pairs
+// accepts) into `target`, which belongs to no document yet.
+Result<ReplacedKeys> merge_other_into(toml::Item& target, PyObject* other);
+
+// A new dict with the entries of a mapping in order; values are the objects
+// themselves, string keys (str or string Items) become plain str.
+Result<PyRef> copy_mapping_to_pydict(PyObject* mapping);
+
+}  // namespace quillon

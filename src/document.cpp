@@ -1,0 +1,343 @@
+#include "document.hpp"
+
+#include <new>
+#include <optional>
+#include <string>
+
+#include "../toml/parser.hpp"
+#include "../toml/serializer.hpp"
+#include "args.hpp"
+#include "boundary.hpp"
+#include "document_members.hpp"
+#include "item_ops.hpp"
+#include "paths.hpp"
+#include "type_factories.hpp"
+#include "value.hpp"
+
+namespace quillon {
+namespace {
+
+// A new Document of type `tp` owning `inner`, with an empty trie and clock 0.
+PyObject* new_document(PyTypeObject* tp, toml::DocumentMut inner) {
+    PyObject* self = tp->tp_alloc(tp, 0);
+    if (!self) return nullptr;
+    DocumentObject* d = as_document(self);
+    new (&d->guard) BorrowGuard();
+    new (&d->inner) toml::DocumentMut(std::move(inner));
+    new (&d->trie) MutationTrie();
+    d->generation = 0;
+    return self;
+}
+
+void document_dealloc(PyObject* self) {
+    PyTypeObject* tp = Py_TYPE(self);
+    DocumentObject* d = as_document(self);
+    d->trie.~MutationTrie();
+    d->inner.~DocumentMut();
+    tp->tp_free(self);
+    Py_DECREF(tp);
+}
+
+// The root table built from a mapping given to the constructor; nullopt when
+// `data` cannot be converted (the conversion's own error is discarded).
+std::optional<toml::Table> root_table_from_mapping(PyObject* data) {
+    Result<toml::Table> table = extract_table(data);
+    if (!table) return std::nullopt;
+    return std::move(*table);
+}
+
+// Raises `err` for slots that report failure with -1.
+int raise_int(Error err) {
+    std::move(err).raise();
+    return -1;
+}
+
+const toml::EntryMap& root_entries(const DocumentObject* d) { return d->inner.root_table().items; }
+
+// ---- constructor and static method ----
+
+constexpr Param kNewParams[] = {{"data", ParamKind::PositionalOrKeyword, false}};
+constexpr Signature kNewSignature{"Document.__new__()", kNewParams};
+
+PyObject* document_new(PyTypeObject* tp, PyObject* args, PyObject* kwargs) {
+    return boundary([&]() -> PyObject* {
+        Bound a;
+        if (Status st = bind_tuple(kNewSignature, args, kwargs, a); !st) return std::move(st.error()).raise();
+        PyObject* data = a.not_none(0);
+        if (!data) return new_document(tp, toml::DocumentMut());
+        std::optional<toml::Table> root = root_table_from_mapping(data);
+        if (!root) {
+            PyErr_Clear();
+            PyErr_SetString(PyExc_TypeError, "Document() argument must be a mapping or None");
+            return nullptr;
+        }
+        return new_document(tp, toml::DocumentMut(std::move(*root)));
+    });
+}
+
+constexpr Param kParseParams[] = {{"text", ParamKind::PositionalOrKeyword, true}};
+constexpr Signature kParseSignature{"Document.parse()", kParseParams};
+
+PyObject* document_parse(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
+    return boundary([&]() -> PyObject* {
+        Bound a;
+        if (Status st = bind_fastcall(kParseSignature, args, nargs, kwnames, a); !st) {
+            return std::move(st.error()).raise();
+        }
+        Result<std::string_view> text = str_argument(a[0], "text");
+        if (!text) return std::move(text).error().raise();
+        auto parsed = toml::parse_document(*text);
+        if (auto* err = std::get_if<toml::TomlError>(&parsed)) {
+            std::string message = err->render();
+            return Error::value_error(std::move(message)).raise();
+        }
+        return document_from_inner(std::move(std::get<toml::DocumentMut>(parsed)));
+    });
+}
+
+// ---- reading ----
+
+constexpr Signature kAsTomlSignature{"Document.as_toml()", {}};
+
+PyObject* document_as_toml(PyObject* self, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
+    return boundary([&]() -> PyObject* {
+        Bound a;
+        if (Status st = bind_fastcall(kAsTomlSignature, args, nargs, kwnames, a); !st) {
+            return std::move(st.error()).raise();
+        }
+        DocumentObject* d = as_document(self);
+        Result<ReadBorrow> access = ReadBorrow::take(d->guard);
+        if (!access) return std::move(access).error().raise();
+        std::string out;
+        toml::render_document(d->inner, out);
+        return PyUnicode_DecodeUTF8(out.data(), static_cast<Py_ssize_t>(out.size()), nullptr);
+    });
+}
+
+// Independent copy: the model is copied, the trie and clock start afresh.
+PyObject* copy_document(PyObject* self) {
+    DocumentObject* d = as_document(self);
+    Result<ReadBorrow> access = ReadBorrow::take(d->guard);
+    if (!access) return std::move(access).error().raise();
+    toml::DocumentMut copy = d->inner;
+    return document_from_inner(std::move(copy));
+}
+
+constexpr Signature kCopySignature{"Document.__copy__()", {}};
+
+PyObject* document_copy(PyObject* self, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
+    return boundary([&]() -> PyObject* {
+        Bound a;
+        if (Status st = bind_fastcall(kCopySignature, args, nargs, kwnames, a); !st) {
+            return std::move(st.error()).raise();
+        }
+        return copy_document(self);
+    });
+}
+
+constexpr Param kDeepcopyParams[] = {{"_memo", ParamKind::PositionalOrKeyword, false}};
+constexpr Signature kDeepcopySignature{"Document.__deepcopy__()", kDeepcopyParams};
+
+PyObject* document_deepcopy(PyObject* self, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
+    return boundary([&]() -> PyObject* {
+        Bound a;
+        if (Status st = bind_fastcall(kDeepcopySignature, args, nargs, kwnames, a); !st) {
+            return std::move(st.error()).raise();
+        }
+        return copy_document(self);
+    });
+}
+
+PyObject* document_value(PyObject* self, void*) {
+    return boundary([&]() -> PyObject* {
+        DocumentObject* d = as_document(self);
+        Result<ReadBorrow> access = ReadBorrow::take(d->guard);
+        if (!access) return std::move(access).error().raise();
+        Result<PyRef> dict = table_to_pydict(root_entries(d));
+        if (!dict) return std::move(dict).error().raise();
+        return dict->release();
+    });
+}
+
+Py_ssize_t document_len(PyObject* self) {
+    return boundary<Py_ssize_t>(-1, [&]() -> Py_ssize_t {
+        DocumentObject* d = as_document(self);
+        Result<ReadBorrow> access = ReadBorrow::take(d->guard);
+        if (!access) return raise_int(std::move(access).error());
+        return static_cast<Py_ssize_t>(root_entries(d).len());
+    });
+}
+
+int document_bool(PyObject* self) {
+    return boundary<int>(-1, [&]() -> int {
+        DocumentObject* d = as_document(self);
+        Result<ReadBorrow> access = ReadBorrow::take(d->guard);
+        if (!access) return raise_int(std::move(access).error());
+        return root_entries(d).is_empty() ? 0 : 1;
+    });
+}
+
+int document_contains(PyObject* self, PyObject* key) {
+    return boundary<int>(-1, [&]() -> int {
+        Result<std::optional<std::string>> text = extract_key_str(key);
+        if (!text) return raise_int(std::move(text).error());
+        if (!*text) return 0;
+        DocumentObject* d = as_document(self);
+        Result<ReadBorrow> access = ReadBorrow::take(d->guard);
+        if (!access) return raise_int(std::move(access).error());
+        return root_entries(d).contains_key(**text) ? 1 : 0;
+    });
+}
+
+// Iterates over a snapshot of the root keys, so edits during iteration do
+// not disturb it.
+PyObject* document_iter(PyObject* self) {
+    return boundary([&]() -> PyObject* {
+        DocumentObject* d = as_document(self);
+        Result<ReadBorrow> access = ReadBorrow::take(d->guard);
+        if (!access) return std::move(access).error().raise();
+        const toml::EntryMap& entries = root_entries(d);
+        PyRef keys(PyList_New(static_cast<Py_ssize_t>(entries.len())));
+        if (!keys) return nullptr;
+        Py_ssize_t i = 0;
+        for (const toml::Entry& entry : entries.entries()) {
+            if (entry.item.is_none()) continue;
+            const std::string& k = entry.key.key;
+            PyObject* s = PyUnicode_DecodeUTF8(k.data(), static_cast<Py_ssize_t>(k.size()), nullptr);
+            if (!s) return nullptr;
+            PyList_SET_ITEM(keys.get(), i++, s);
+        }
+        return PyObject_GetIter(keys.get());
+    });
+}
+
+PyObject* document_str(PyObject* self) {
+    PyRef dict(document_value(self, nullptr));
+    if (!dict) return nullptr;
+    return PyObject_Str(dict.get());
+}
+
+PyObject* document_repr(PyObject* self) {
+    Py_ssize_t n = document_len(self);
+    if (n < 0) return nullptr;
+    return PyUnicode_FromFormat("Document(%zd keys)", n);
+}
+
+// ---- class object ----
+
+const char kDocumentDoc[] =
+    "Document(data=None)\n--\n\n"
+    "A TOML document that preserves formatting when edited.\n\n"
+    "Create an empty document with ``Document()``, or from a dict with\n"
+    "``Document({\"key\": \"value\"})``.  To round-trip an existing TOML file\n"
+    "use ``Document.parse(text)`` which retains comments and whitespace.";
+
+const char kParseDoc[] =
+    "parse(text)\n--\n\n"
+    "Parse a TOML string into a Document, preserving formatting.\n\n"
+    "This is the main entry point for editing existing TOML files:\n"
+    "comments, whitespace, and style are retained so that only the\n"
+    "values you change are affected when you call ``doc.as_toml()``.";
+
+const char kFmtDoc[] =
+    "fmt($self)\n--\n\n"
+    "Normalize formatting of the document's top-level entries.\n\n"
+    "This only reformats root-level key/value entries. It does not recurse\n"
+    "into nested tables or arrays; call `.fmt()` on a nested `Item` if you\n"
+    "want to reformat that value specifically.\n"
+    "Useful after mutations that leave awkward top-level whitespace.\n"
+    "Note: comments on formatted root-level entries are removed.";
+
+#define QUILLON_FASTCALL(f) reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(f))
+
+PyMethodDef document_methods[] = {
+    {"parse", QUILLON_FASTCALL(document_parse), METH_FASTCALL | METH_KEYWORDS | METH_STATIC, kParseDoc},
+    {"as_toml", QUILLON_FASTCALL(document_as_toml), METH_FASTCALL | METH_KEYWORDS,
+     "as_toml($self)\n--\n\nReturn the document serialised as a TOML string."},
+    {"__copy__", QUILLON_FASTCALL(document_copy), METH_FASTCALL | METH_KEYWORDS, "__copy__($self)\n--\n\n"},
+    {"__deepcopy__", QUILLON_FASTCALL(document_deepcopy), METH_FASTCALL | METH_KEYWORDS,
+     "__deepcopy__($self, _memo=None)\n--\n\n"},
+    {"get", QUILLON_FASTCALL(document_get), METH_FASTCALL | METH_KEYWORDS,
+     "get($self, key, default=None, /)\n--\n\n"},
+    {"pop", QUILLON_FASTCALL(document_pop), METH_FASTCALL | METH_KEYWORDS, "pop($self, key, /, *default)\n--\n\n"},
+    {"popitem", QUILLON_FASTCALL(document_popitem), METH_FASTCALL | METH_KEYWORDS, "popitem($self)\n--\n\n"},
+    {"update", QUILLON_FASTCALL(document_update), METH_FASTCALL | METH_KEYWORDS,
+     "update($self, other=None, /, **kwargs)\n--\n\n"},
+    {"setdefault", QUILLON_FASTCALL(document_setdefault), METH_FASTCALL | METH_KEYWORDS,
+     "setdefault($self, key, default=None, /)\n--\n\n"},
+    {"clear", QUILLON_FASTCALL(document_clear), METH_FASTCALL | METH_KEYWORDS, "clear($self)\n--\n\n"},
+    {"fmt", QUILLON_FASTCALL(document_fmt), METH_FASTCALL | METH_KEYWORDS, kFmtDoc},
+    {nullptr, nullptr, 0, nullptr},
+};
+
+PyGetSetDef document_getset[] = {
+    {"value", document_value, nullptr, "The entire document as a native Python dict.", nullptr},
+    {nullptr, nullptr, nullptr, nullptr, nullptr},
+};
+
+PyType_Slot document_slots[] = {
+    {Py_tp_doc, const_cast<char*>(kDocumentDoc)},
+    {Py_tp_new, reinterpret_cast<void*>(document_new)},
+    {Py_tp_dealloc, reinterpret_cast<void*>(document_dealloc)},
+    {Py_tp_methods, document_methods},
+    {Py_tp_getset, document_getset},
+    {Py_tp_repr, reinterpret_cast<void*>(document_repr)},
+    {Py_tp_str, reinterpret_cast<void*>(document_str)},
+    {Py_tp_iter, reinterpret_cast<void*>(document_iter)},
+    {Py_tp_hash, reinterpret_cast<void*>(PyObject_HashNotImplemented)},
+    {Py_mp_length, reinterpret_cast<void*>(document_len)},
+    {Py_mp_subscript, reinterpret_cast<void*>(document_getitem)},
+    {Py_mp_ass_subscript, reinterpret_cast<void*>(document_setitem)},
+    {Py_tp_richcompare, reinterpret_cast<void*>(document_richcompare)},
+    {Py_nb_or, reinterpret_cast<void*>(document_or)},
+    {Py_nb_inplace_or, reinterpret_cast<void*>(document_ior)},
+    {Py_sq_contains, reinterpret_cast<void*>(document_contains)},
+    {Py_nb_bool, reinterpret_cast<void*>(document_bool)},
+    {0, nullptr},
+};
+
+#ifdef Py_TPFLAGS_MAPPING
+constexpr unsigned int kMappingFlag = Py_TPFLAGS_MAPPING;
+#else
+constexpr unsigned int kMappingFlag = 0;
+#endif
+
+PyType_Spec document_spec = {
+    "quillon.Document",
+    static_cast<int>(sizeof(DocumentObject)),
+    0,
+    Py_TPFLAGS_DEFAULT | kMappingFlag,
+    document_slots,
+};
+
+}  // namespace
+
+PyObject* create_document_type(PyObject* module) {
+    return PyType_FromModuleAndSpec(module, &document_spec, nullptr);
+}
+
+PyObject* document_from_inner(toml::DocumentMut inner) {
+    return new_document(classes.document, std::move(inner));
+}
+
+void record_root_key_change(DocumentObject* doc, const std::string& key) {
+    doc->generation += 1;
+    doc->trie.stamp(Path{Key::str(key)}, doc->generation);
+}
+
+void record_root_change(DocumentObject* doc) {
+    doc->generation += 1;
+    doc->trie.stamp(Path{}, doc->generation);
+}
+
+void bump_range(DocumentObject* doc, const Path& path, size_t start, size_t end) {
+    doc->generation += 1;
+    for (size_t i = start; i < end; ++i) doc->trie.stamp_child(path, Key::index(i), doc->generation);
+}
+
+Status check_fresh(const DocumentObject* doc, const Path& path, uint64_t stamp) {
+    if (doc->trie.is_valid(path, stamp)) return ok_status();
+    return Error::runtime_error("stale: the document has been modified since this reference was created");
+}
+
+}  // namespace quillon

@@ -1,0 +1,85 @@
+#include "item.hpp"
+
+#include "copied_item.hpp"
+#include "paths.hpp"
+#include "value.hpp"
+
+namespace quillon {
+
+Result<ReferencedItem> ReferencedItem::open(ItemProxyObject* proxy) {
+    DocumentObject* doc = proxy->document();
+    auto access = ReadBorrow::take(doc->guard);
+    if (!access) return std::move(access).error();
+    Status fresh = check_fresh(doc, proxy->path, proxy->stamp);
+    if (!fresh) return std::move(fresh).error();
+    auto found = navigate_path(doc->inner.root, proxy->path);
+    if (!found) return std::move(found).error();
+    return ReferencedItem(std::move(*access), *found);
+}
+
+Result<toml::Table> copy_document_root(DocumentObject* doc) {
+    auto access = ReadBorrow::take(doc->guard);
+    if (!access) return std::move(access).error();
+    return toml::Table(doc->inner.root_table());
+}
+
+namespace {
+
+// A list or tuple at item level: a non-empty one whose elements all convert
+// as tables becomes an array of tables, anything else an array.
+Result<toml::Item> extract_sequence_item(PyObject* obj) {
+    Py_ssize_t n = PyObject_Size(obj);
+    if (n < 0) PyErr_Clear();
+    if (n > 0) {
+        auto tables = extract_array_of_tables(obj);
+        if (tables) return toml::Item(std::move(*tables));
+        // The attempt's error is dropped: the value conversion reports its own.
+    }
+    if (PyList_CheckExact(obj) || PyTuple_CheckExact(obj)) {
+        auto array = extract_array(obj);
+        if (!array) return std::move(array).error();
+        return toml::Item(toml::Value(std::move(*array)));
+    }
+    // Subclasses take the full value path (they might also be mappings).
+    auto value = extract_value(obj);
+    if (!value) return std::move(value).error();
+    return toml::Item(std::move(*value));
+}
+
+Result<toml::Item> value_item(PyObject* obj) {
+    auto value = extract_value(obj);
+    if (!value) return std::move(value).error();
+    return toml::Item(std::move(*value));
+}
+
+Result<toml::Item> table_item(PyObject* obj) {
+    auto table = extract_table(obj);
+    if (!table) return std::move(table).error();
+    return toml::Item(std::move(*table));
+}
+
+}  // namespace
+
+Result<toml::Item> extract_item(PyObject* obj) {
+    // Exact built-in types first: none of them is an Item, a Document or None.
+    if (PyDict_CheckExact(obj)) return table_item(obj);
+    if (PyUnicode_CheckExact(obj) || PyLong_CheckExact(obj) || PyFloat_CheckExact(obj) || PyBool_Check(obj))
+        return value_item(obj);
+    if (PyList_CheckExact(obj) || PyTuple_CheckExact(obj)) return extract_sequence_item(obj);
+
+    if (is_item_proxy(obj)) return clone_item(as_proxy(obj));
+    if (PyObject_TypeCheck(obj, classes.document)) {
+        auto root = copy_document_root(as_document(obj));
+        if (!root) return std::move(root).error();
+        // Header ranks of the source document mean nothing where the copy lands.
+        toml::Item copy(std::move(*root));
+        forget_render_positions(copy);
+        return copy;
+    }
+    if (obj == Py_None) return Error::type_error("None is not a valid TOML value (TOML has no null type)");
+    if (is_mapping(obj)) return table_item(obj);
+    if (is_list_or_tuple(obj)) return extract_sequence_item(obj);
+    return value_item(obj);
+}
+
+}  // namespace quillon

@@ -1,0 +1,408 @@
+#include "item_ops.hpp"
+
+#include <cstring>
+
+#include "../toml/serializer.hpp"
+#include "comments.hpp"
+#include "datetime_api.hpp"
+#include "dict_ops.hpp"
+#include "equality.hpp"
+#include "item_proxy.hpp"
+#include "kinds.hpp"
+#include "list_decor.hpp"
+#include "list_ops.hpp"
+#include "paths.hpp"
+#include "prefix_parts.hpp"
+
+namespace quillon {
+namespace {
+
+Result<PyRef> new_ref(PyObject* obj) {
+    if (!obj) return Error::fetch();
+    return PyRef(obj);
+}
+
+Result<PyRef> text_to_py(std::string_view s) {
+    return new_ref(PyUnicode_DecodeUTF8(s.data(), static_cast<Py_ssize_t>(s.size()), nullptr));
+}
+
+// Fixed-offset timezone for `seconds` east of UTC; a zero offset yields the
+// interpreter's UTC singleton.
+Result<PyRef> timezone_to_py(int seconds) {
+    PyRef delta(PyDateTimeAPI->Delta_FromDelta(0, seconds, 0, 1, PyDateTimeAPI->DeltaType));
+    if (!delta) return Error::fetch();
+    return new_ref(PyDateTimeAPI->TimeZone_FromTimeZone(delta.get(), nullptr));
+}
+
+Result<PyRef> array_to_py(const toml::Array& array) {
+    PyRef list(PyList_New(static_cast<Py_ssize_t>(array.values.size())));
+    if (!list) return Error::fetch();
+    Py_ssize_t i = 0;
+    for (const toml::Item& element : array.values) {
+        Result<PyRef> converted = item_to_py(element);
+        if (!converted) return std::move(converted).error();
+        PyList_SET_ITEM(list.get(), i++, converted->release());
+    }
+    return list;
+}
+
+Result<PyRef> array_of_tables_to_py(const toml::ArrayOfTables& aot) {
+    PyRef list(PyList_New(static_cast<Py_ssize_t>(aot.values.size())));
+    if (!list) return Error::fetch();
+    Py_ssize_t i = 0;
+    for (const toml::Item& element : aot.values) {
+        Result<PyRef> converted = item_to_py(element);
+        if (!converted) return std::move(converted).error();
+        PyList_SET_ITEM(list.get(), i++, converted->release());
+    }
+    return list;
+}
+
+}  // namespace
+
+Result<PyRef> datetime_to_py(const toml::Datetime& dt) {
+    if (!datetime_api_ready()) return Error::fetch();
+    const PyDateTime_CAPI* api = PyDateTimeAPI;
+    int second = 0, microsecond = 0;
+    if (dt.time) {
+        second = dt.time->second.value_or(0);
+        microsecond = static_cast<int>(dt.time->nanosecond.value_or(0) / 1000);
+    }
+    if (dt.date && dt.time) {
+        PyRef tz = PyRef::borrow(Py_None);
+        if (dt.offset) {
+            Result<PyRef> made = timezone_to_py(dt.offset->is_z ? 0 : dt.offset->minutes * 60);
+            if (!made) return std::move(made).error();
+            tz = std::move(*made);
+        }
+        return new_ref(api->DateTime_FromDateAndTime(dt.date->year, dt.date->month, dt.date->day,
+                                                     dt.time->hour, dt.time->minute, second,
+                                                     microsecond, tz.get(), api->DateTimeType));
+    }
+    if (dt.date) return new_ref(api->Date_FromDate(dt.date->year, dt.date->month, dt.date->day, api->DateType));
+    if (dt.time) {
+        return new_ref(api->Time_FromTime(dt.time->hour, dt.time->minute, second, microsecond, Py_None,
+                                          api->TimeType));
+    }
+    return Error::value_error("date-time without date and time");
+}
+
+Result<PyRef> value_to_py(const toml::Value& value) {
+    switch (value.kind()) {
+        case toml::ValueKind::String:
+            return text_to_py(value.as_string()->value);
+        case toml::ValueKind::Integer:
+            return new_ref(PyLong_FromLongLong(value.as_integer()->value));
+        case toml::ValueKind::Float:
+            return new_ref(PyFloat_FromDouble(value.as_float()->value));
+        case toml::ValueKind::Boolean:
+            return PyRef::borrow(value.as_boolean()->value ? Py_True : Py_False);
+        case toml::ValueKind::Datetime:
+            return datetime_to_py(value.as_datetime()->value);
+        case toml::ValueKind::Array:
+            return array_to_py(*value.as_array());
+        case toml::ValueKind::InlineTable:
+            return table_to_pydict(value.as_inline_table()->items);
+    }
+    return Error(PyExc_SystemError, "unknown value kind");
+}
+
+Result<PyRef> item_to_py(const toml::Item& item) {
+    switch (item.kind()) {
+        case toml::ItemKind::None:
+            return PyRef::borrow(Py_None);
+        case toml::ItemKind::Value:
+            return value_to_py(*item.as_value());
+        case toml::ItemKind::Table:
+            return table_to_pydict(item.as_table()->items);
+        case toml::ItemKind::ArrayOfTables:
+            return array_of_tables_to_py(*item.as_array_of_tables());
+    }
+    return Error(PyExc_SystemError, "unknown item kind");
+}
+
+Result<PyRef> table_to_pydict(const toml::EntryMap& entries) {
+    PyRef dict(PyDict_New());
+    if (!dict) return Error::fetch();
+    for (const toml::Entry& entry : entries.entries()) {
+        if (entry.item.is_none()) continue;
+        Result<PyRef> key = text_to_py(entry.key.key);
+        if (!key) return std::move(key).error();
+        Result<PyRef> converted = item_to_py(entry.item);
+        if (!converted) return std::move(converted).error();
+        if (PyDict_SetItem(dict.get(), key->get(), converted->get()) < 0) return Error::fetch();
+    }
+    return dict;
+}
+
+// ---- subscripts ----
+
+namespace {
+
+// The integer a subscript stands for, when it converts to 64 bits.
+std::optional<int64_t> subscript_integer(PyObject* obj) {
+    PyRef number(PyNumber_Index(obj));
+    if (!number) {
+        PyErr_Clear();
+        return std::nullopt;
+    }
+    int overflow = 0;
+    long long v = PyLong_AsLongLongAndOverflow(number.get(), &overflow);
+    if (overflow != 0 || (v == -1 && PyErr_Occurred())) {
+        PyErr_Clear();
+        return std::nullopt;
+    }
+    return static_cast<int64_t>(v);
+}
+
+const char* type_name_or_unknown(PyObject* obj) {
+    const char* name = Py_TYPE(obj)->tp_name;
+    if (!name) return "?";
+    if (const char* dot = std::strrchr(name, '.')) return dot + 1;
+    return name;
+}
+
+// Position `index` counts from the end when negative; IndexError outside.
+Result<size_t> normalise_index(int64_t index, size_t length) {
+    int64_t n = static_cast<int64_t>(length);
+    int64_t i = index < 0 ? index + n : index;
+    if (i < 0 || i >= n) return Error::index_error("index out of range");
+    return static_cast<size_t>(i);
+}
+
+}  // namespace
+
+Result<Subscript> resolve_subscript_key(PyObject* obj) {
+    Subscript sub;
+    if (Py_IS_TYPE(obj, &PySlice_Type)) {
+        sub.kind = Subscript::Kind::Slice;
+        sub.object = PyRef::borrow(obj);
+        return sub;
+    }
+    Result<PyRef> resolved = resolve_proxy(obj);
+    if (!resolved) return std::move(resolved).error();
+    PyObject* key = *resolved ? resolved->get() : obj;
+    if (PyUnicode_Check(key)) {
+        Py_ssize_t n = 0;
+        const char* text = PyUnicode_AsUTF8AndSize(key, &n);
+        if (!text) return Error::fetch();
+        sub.kind = Subscript::Kind::Str;
+        sub.text.assign(text, static_cast<size_t>(n));
+        return sub;
+    }
+    if (std::optional<int64_t> index = subscript_integer(key)) {
+        sub.kind = Subscript::Kind::Int;
+        sub.index = *index;
+        return sub;
+    }
+    sub.kind = Subscript::Kind::Other;
+    sub.object = PyRef::borrow(key);
+    return sub;
+}
+
+Error subscript_type_error(const toml::Item& item) {
+    if (item.is_array_like()) return Error::type_error("TOML array indices must be integers, not strings");
+    if (item.is_table_like()) return Error::type_error("TOML table keys must be strings, not integers");
+    return Error::type_error(std::string("'") + kind_word(item) + "' is not subscriptable");
+}
+
+Error invalid_subscript(PyObject* obj, const toml::Item& item) {
+    if (!item.is_table_like()) return invalid_subscript_type(obj);
+    PyRef text(PyObject_Repr(obj));
+    if (!text) {
+        PyErr_Clear();
+        text = PyRef(PyUnicode_FromString("?"));
+        if (!text) return Error::fetch();
+    }
+    return Error::with_arg(PyExc_KeyError, std::move(text));
+}
+
+Error invalid_subscript_type(PyObject* obj) {
+    return Error::type_error(std::string("indices must be integers or strings, not ") + type_name_or_unknown(obj));
+}
+
+// ---- kind-dispatching operations ----
+
+Result<std::optional<Key>> item_setitem_str(toml::Item& item, std::string_view key, toml::Item new_item) {
+    const toml::EntryMap* entries = item.table_like();
+    if (!entries) return subscript_type_error(item);
+    bool existed = entries->contains_key(key);
+    // Inside an inline table a comment must be followed by a line break: the
+    // new value's end-of-line comment moves into the entry's comment slot.
+    toml::InlineTable* inline_table = item.as_value() ? item.as_value()->as_inline_table() : nullptr;
+    std::string comment;
+    if (inline_table && new_item.as_value()) comment = take_value_inline_comment(*new_item.as_value());
+    set_with_decor_preservation(item, key, std::move(new_item));
+    if (!comment.empty()) set_inline_table_inline_comment(*inline_table, key, comment);
+    if (!existed) return std::optional<Key>();
+    return std::optional<Key>(Key::str(std::string(key)));
+}
+
+Result<Key> item_setitem_int(toml::Item& item, int64_t index, toml::Item new_item) {
+    if (toml::Value* v = item.as_value(); v && v->is_array()) {
+        toml::Array& array = *v->as_array();
+        Result<size_t> position = normalise_index(index, array.len());
+        if (!position) return std::move(position).error();
+        Result<toml::Value> value = into_value(std::move(new_item));
+        if (!value) return std::move(value).error();
+        std::string comment = take_value_inline_comment(*value);
+        array.replace(*position, std::move(*value));
+        if (!comment.empty()) set_array_inline_comment(array, *position, comment);
+        return Key::index(*position);
+    }
+    if (toml::ArrayOfTables* aot = item.as_array_of_tables()) {
+        Result<size_t> position = normalise_index(index, aot->len());
+        if (!position) return std::move(position).error();
+        Result<toml::Table> table = require_table(std::move(new_item));
+        if (!table) return std::move(table).error();
+        const toml::Table& old = aot->get(*position);
+        // The replacement keeps the place and the header text of the table it replaces.
+        table->decor.prefix = old.decor.prefix.is_present() ? old.decor.prefix : toml::RawString::empty();
+        table->doc_position = old.doc_position;
+        table->dotted = false;
+        aot->replace(*position, std::move(*table));
+        return Key::index(*position);
+    }
+    return subscript_type_error(item);
+}
+
+Result<Key> item_delitem_str(toml::Item& item, std::string_view key) {
+    if (!item.is_table_like()) return subscript_type_error(item);
+    auto removed = table_pop(item, key);
+    if (!removed) return std::move(removed).error();
+    keep_emptied_table_visible(item);
+    return Key::str(std::move(removed->second));
+}
+
+Result<Affected> item_delitem_int(toml::Item& item, int64_t index) {
+    if (item.is_array_like()) {
+        Result<ArrayLike> seq = as_array_like_mut(item, "deletion");
+        if (!seq) return std::move(seq).error();
+        Result<size_t> position = normalise_index(index, seq->len());
+        if (!position) return std::move(position).error();
+        Result<Removed> removed = item_remove_at(*seq, *position);
+        if (!removed) return std::move(removed).error();
+        return removed->affected;
+    }
+    if (item.is_table_like()) return Error::key_error(std::to_string(index));
+    return subscript_type_error(item);
+}
+
+Result<bool> item_contains(const toml::Item& item, PyObject* x) {
+    if (const toml::EntryMap* entries = item.table_like()) {
+        auto key = extract_key_str(x);
+        if (!key) return std::move(key).error();
+        if (!*key) return false;
+        return entries->contains_key(**key);
+    }
+    if (!item.is_array_like()) return unsupported_op(item, "'in'");
+    Result<PyRef> resolved = resolve_proxy(x);
+    if (!resolved) return std::move(resolved).error();
+    PyObject* needle = *resolved ? resolved->get() : x;
+    if (const toml::ArrayOfTables* aot = item.as_array_of_tables()) {
+        for (const toml::Item& member : aot->values) {
+            const toml::Table* table = member.as_table();
+            if (!table) continue;
+            Result<bool> eq = table_eq(*table, needle);
+            if (!eq) return std::move(eq).error();
+            if (*eq) return true;
+        }
+        return false;
+    }
+    for (const toml::Item& element : item.as_value()->as_array()->values) {
+        const toml::Value* value = element.as_value();
+        if (!value) continue;
+        Result<bool> eq = value_eq(*value, needle);
+        if (!eq) return std::move(eq).error();
+        if (*eq) return true;
+    }
+    return false;
+}
+
+std::optional<size_t> item_len(const toml::Item& item) {
+    if (const toml::EntryMap* entries = item.table_like()) return entries->len();
+    if (const toml::ArrayOfTables* aot = item.as_array_of_tables()) return aot->len();
+    if (const toml::Value* v = item.as_value(); v && v->is_array()) return v->as_array()->len();
+    return std::nullopt;
+}
+
+Result<std::variant<std::vector<std::string>, size_t>> item_iter_kind(const toml::Item& item) {
+    using Kind = std::variant<std::vector<std::string>, size_t>;
+    if (const toml::EntryMap* entries = item.table_like()) {
+        std::vector<std::string> keys;
+        keys.reserve(entries->raw_size());
+        for (const toml::Entry& e : entries->entries()) {
+            if (!e.item.is_none()) keys.push_back(e.key.key);
+        }
+        return Kind(std::move(keys));
+    }
+    if (std::optional<size_t> n = item_len(item)) return Kind(*n);
+    return Error::type_error(std::string("TOML ") + kind_word(item) +
+                             " item is not iterable (use .value to get the Python object)");
+}
+
+Result<PyRef> item_str(const toml::Item& item) {
+    if (const toml::Value* v = item.as_value()) {
+        if (const auto* s = v->as_string()) return text_to_py(s->value);
+        if (const auto* i = v->as_integer()) {
+            return new_ref(PyUnicode_FromFormat("%lld", static_cast<long long>(i->value)));
+        }
+        if (const auto* b = v->as_boolean()) return new_ref(PyUnicode_FromString(b->value ? "true" : "false"));
+    }
+    Result<PyRef> plain = item_to_py(item);
+    if (!plain) return std::move(plain).error();
+    return new_ref(PyObject_Str(plain->get()));
+}
+
+std::string item_toml_text(const toml::Item& item) {
+    std::string out;
+    toml::render_item(item, out);
+    std::string_view trimmed = trim_white_space(out);
+    return std::string(trimmed);
+}
+
+std::string item_repr(const toml::Item& item) {
+    std::string out = "Item(";
+    out += kind_word(item);
+    out += ", ";
+    out += item_toml_text(item);
+    out += ')';
+    return out;
+}
+
+Status item_clear(toml::Item& item) {
+    if (toml::EntryMap* entries = item.table_like()) {
+        entries->clear();
+        keep_emptied_table_visible(item);
+        return ok_status();
+    }
+    if (toml::ArrayOfTables* aot = item.as_array_of_tables()) {
+        aot->clear();
+        return ok_status();
+    }
+    if (toml::Value* v = item.as_value(); v && v->is_array()) {
+        v->as_array()->clear();
+        return ok_status();
+    }
+    return Error::type_error(std::string("'") + kind_word(item) + "' does not support clear()");
+}
+
+void keep_emptied_table_visible(toml::Item& item) {
+    if (toml::Table* t = item.as_table()) {
+        if (!t->is_empty()) return;
+        t->dotted = false;
+        t->implicit = false;
+    } else if (toml::Value* v = item.as_value()) {
+        toml::InlineTable* it = v->as_inline_table();
+        if (it && it->is_empty()) it->dotted = false;
+    }
+}
+
+Result<toml::Value> into_value(toml::Item item) {
+    const char* word = kind_word(item);
+    std::optional<toml::Value> value = std::move(item).into_value();
+    if (!value) return Error::type_error(std::string("cannot convert ") + word + " to a TOML value");
+    return std::move(*value);
+}
+
+}  // namespace quillon

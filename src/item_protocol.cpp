@@ -1,0 +1,462 @@
+#include "item_protocol.hpp"
+
+#include <vector>
+
+#include "args.hpp"
+#include "boundary.hpp"
+#include "dict_ops.hpp"
+#include "equality.hpp"
+#include "item.hpp"
+#include "item_ops.hpp"
+#include "item_proxy.hpp"
+#include "kinds.hpp"
+#include "list_ops.hpp"
+
+namespace quillon {
+namespace {
+
+int raise_int(Error err) {
+    std::move(err).raise();
+    return -1;
+}
+
+PyObject* raise_obj(Error err) { return std::move(err).raise(); }
+
+PyObject* text_to_str(std::string_view text) {
+    return PyUnicode_DecodeUTF8(text.data(), static_cast<Py_ssize_t>(text.size()), nullptr);
+}
+
+Error missing_key(std::string_view key) {
+    PyRef arg(text_to_str(key));
+    if (!arg) return Error::fetch();
+    return Error::with_arg(PyExc_KeyError, std::move(arg));
+}
+
+ItemProxyObject* proxy_of(PyObject* self) { return as_proxy(self); }
+
+// Start, stop and step of a slice; the bounds' own __index__ runs here, before
+// any access to the document is taken.
+struct SliceBounds {
+    Py_ssize_t start = 0, stop = 0, step = 1;
+
+    static Result<SliceBounds> unpack(PyObject* slice) {
+        SliceBounds b;
+        if (PySlice_Unpack(slice, &b.start, &b.stop, &b.step) < 0) return Error::fetch();
+        return b;
+    }
+    // Clamps the bounds to `length`; returns the number of selected positions.
+    size_t adjust(size_t length) {
+        return static_cast<size_t>(PySlice_AdjustIndices(static_cast<Py_ssize_t>(length), &start, &stop, step));
+    }
+    std::vector<size_t> positions() const { return collect_slice_indices(start, stop, step); }
+};
+
+// ---- reading a child ----
+
+PyObject* child_list(const ItemRead& ref, SliceBounds bounds) {
+    Result<ConstArrayLike> seq = as_array_like(ref.item(), "slicing");
+    if (!seq) return raise_obj(std::move(seq).error());
+    bounds.adjust(seq->len());
+    std::vector<size_t> positions = bounds.positions();
+    PyRef list(PyList_New(static_cast<Py_ssize_t>(positions.size())));
+    if (!list) return nullptr;
+    Py_ssize_t out = 0;
+    for (size_t position : positions) {
+        Result<PyRef> child = child_proxy_typed(ref.proxy()->doc, ref.proxy()->path, Key::index(position));
+        if (!child) return raise_obj(std::move(child).error());
+        PyList_SET_ITEM(list.get(), out++, child->release());
+    }
+    return list.release();
+}
+
+PyObject* get_child(PyObject* self, const Subscript& sub, const SliceBounds& bounds) {
+    auto ref = ItemRead::open(proxy_of(self));
+    if (!ref) return raise_obj(std::move(ref).error());
+    const toml::Item& item = ref->item();
+    PyObject* doc = ref->proxy()->doc;
+    const Path& path = ref->proxy()->path;
+    switch (sub.kind) {
+        case Subscript::Kind::Str: {
+            Result<bool> present = item_has_key(item, sub.text);
+            if (!present) return raise_obj(std::move(present).error());
+            if (!*present) return raise_obj(missing_key(sub.text));
+            Result<PyRef> child = child_proxy_typed(doc, path, Key::str(sub.text));
+            if (!child) return raise_obj(std::move(child).error());
+            return child->release();
+        }
+        case Subscript::Kind::Int: {
+            Result<size_t> position = require_array_index(item, sub.index);
+            if (!position) return raise_obj(std::move(position).error());
+            Result<PyRef> child = child_proxy_typed(doc, path, Key::index(*position));
+            if (!child) return raise_obj(std::move(child).error());
+            return child->release();
+        }
+        case Subscript::Kind::Slice:
+            return child_list(*ref, bounds);
+        case Subscript::Kind::Other:
+            break;
+    }
+    return raise_obj(invalid_subscript(sub.object.get(), item));
+}
+
+// ---- assignment and deletion ----
+
+// Every element of `value` converted, before the document is touched.
+Result<std::vector<toml::Item>> convert_elements(PyObject* value) {
+    PyRef it(PyObject_GetIter(value));
+    if (!it) return Error::fetch();
+    std::vector<toml::Item> items;
+    while (PyRef element{PyIter_Next(it.get())}) {
+        Result<toml::Item> converted = extract_item(element.get());
+        if (!converted) return std::move(converted).error();
+        items.push_back(std::move(*converted));
+    }
+    if (PyErr_Occurred()) return Error::fetch();
+    return items;
+}
+
+Status assign_slice(ItemWrite& w, SliceBounds bounds, std::vector<toml::Item> items) {
+    Result<ArrayLike> seq = as_array_like_mut(w.item(), "slice assignment");
+    if (!seq) return std::move(seq).error();
+    const size_t before = seq->len();
+    bounds.adjust(before);
+    std::vector<size_t> positions = bounds.positions();
+    Status done = item_setitem_slice(*seq, bounds.start, bounds.stop, bounds.step, std::move(items));
+    if (!done) return done;
+    if (seq->len() == before) {
+        for (size_t position : positions) w.bump_child(Key::index(position));
+    } else {
+        size_t lowest = static_cast<size_t>(bounds.start);
+        for (size_t position : positions) lowest = std::min(lowest, position);
+        w.bump_range(lowest, before);
+    }
+    return ok_status();
+}
+
+Status delete_slice(ItemWrite& w, SliceBounds bounds) {
+    Result<ArrayLike> seq = as_array_like_mut(w.item(), "slice deletion");
+    if (!seq) return std::move(seq).error();
+    const size_t before = seq->len();
+    bounds.adjust(before);
+    std::vector<size_t> positions = bounds.positions();
+    if (positions.empty()) return ok_status();
+    size_t lowest = positions.front();
+    for (size_t position : positions) lowest = std::min(lowest, position);
+    item_delitem_slice(*seq, std::move(positions));
+    w.bump_range(lowest, before);
+    return ok_status();
+}
+
+Status delete_child(PyObject* self, const Subscript& sub, const SliceBounds& bounds) {
+    if (sub.kind == Subscript::Kind::Other) {
+        // Nothing is written; the message may run the subscript's own repr,
+        // which must not find the document borrowed for writing.
+        auto ref = ItemRead::open(proxy_of(self));
+        if (!ref) return std::move(ref).error();
+        return invalid_subscript(sub.object.get(), ref->item());
+    }
+    auto w = ItemWrite::open(proxy_of(self));
+    if (!w) return std::move(w).error();
+    switch (sub.kind) {
+        case Subscript::Kind::Str: {
+            Result<Key> removed = item_delitem_str(w->item(), sub.text);
+            if (!removed) return std::move(removed).error();
+            w->bump_child(*removed);
+            return ok_status();
+        }
+        case Subscript::Kind::Int: {
+            Result<Affected> affected = item_delitem_int(w->item(), sub.index);
+            if (!affected) return std::move(affected).error();
+            w->bump_affected(*affected);
+            return ok_status();
+        }
+        case Subscript::Kind::Slice:
+            return delete_slice(*w, bounds);
+        case Subscript::Kind::Other:
+            break;
+    }
+    return ok_status();
+}
+
+Status assign_child(PyObject* self, const Subscript& sub, const SliceBounds& bounds, PyObject* value) {
+    if (sub.kind == Subscript::Kind::Other) return invalid_subscript_type(sub.object.get());
+    if (sub.kind == Subscript::Kind::Slice) {
+        Result<std::vector<toml::Item>> items = convert_elements(value);
+        if (!items) return std::move(items).error();
+        auto w = ItemWrite::open(proxy_of(self));
+        if (!w) return std::move(w).error();
+        return assign_slice(*w, bounds, std::move(*items));
+    }
+    Result<toml::Item> converted = extract_item(value);
+    if (!converted) return std::move(converted).error();
+    auto w = ItemWrite::open(proxy_of(self));
+    if (!w) return std::move(w).error();
+    if (sub.kind == Subscript::Kind::Str) {
+        Result<std::optional<Key>> replaced = item_setitem_str(w->item(), sub.text, std::move(*converted));
+        if (!replaced) return std::move(replaced).error();
+        if (*replaced) w->bump_child(**replaced);
+        return ok_status();
+    }
+    Result<Key> replaced = item_setitem_int(w->item(), sub.index, std::move(*converted));
+    if (!replaced) return std::move(replaced).error();
+    w->bump_child(*replaced);
+    return ok_status();
+}
+
+// ---- methods ----
+
+constexpr Signature kAsTomlSignature{"Item.as_toml()", {}};
+constexpr Signature kClearSignature{"Item.clear()", {}};
+constexpr Signature kFmtSignature{"Item.fmt()", {}};
+constexpr Param kParseParams[] = {{"text", ParamKind::PositionalOrKeyword, true}};
+constexpr Signature kParseSignature{"Item.parse()", kParseParams};
+
+PyObject* item_as_toml(PyObject* self, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
+    return boundary([&]() -> PyObject* {
+        Bound a;
+        if (Status st = bind_fastcall(kAsTomlSignature, args, nargs, kwnames, a); !st) {
+            return std::move(st).error().raise();
+        }
+        auto ref = ItemRead::open(proxy_of(self));
+        if (!ref) return raise_obj(std::move(ref).error());
+        return text_to_str(item_toml_text(ref->item()));
+    });
+}
+
+PyObject* item_clear_method(PyObject* self, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
+    return boundary([&]() -> PyObject* {
+        Bound a;
+        if (Status st = bind_fastcall(kClearSignature, args, nargs, kwnames, a); !st) {
+            return std::move(st).error().raise();
+        }
+        auto w = ItemWrite::open(proxy_of(self));
+        if (!w) return raise_obj(std::move(w).error());
+        Status cleared = item_clear(w->item());
+        if (!cleared) return raise_obj(std::move(cleared).error());
+        w->bump_self();
+        Py_RETURN_NONE;
+    });
+}
+
+// Shallow normalisation of a table, inline table or array; other kinds are left alone.
+void fmt_item(toml::Item& item) {
+    if (toml::Table* t = item.as_table()) {
+        t->fmt();
+    } else if (toml::Value* v = item.as_value()) {
+        if (toml::InlineTable* it = v->as_inline_table()) {
+            it->fmt();
+        } else if (toml::Array* arr = v->as_array()) {
+            arr->fmt();
+        }
+    }
+}
+
+PyObject* item_fmt_method(PyObject* self, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
+    return boundary([&]() -> PyObject* {
+        Bound a;
+        if (Status st = bind_fastcall(kFmtSignature, args, nargs, kwnames, a); !st) {
+            return std::move(st).error().raise();
+        }
+        auto w = ItemWrite::open(proxy_of(self));
+        if (!w) return raise_obj(std::move(w).error());
+        fmt_item(w->item());
+        Py_RETURN_NONE;
+    });
+}
+
+PyObject* item_parse(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
+    return boundary([&]() -> PyObject* {
+        Bound a;
+        if (Status st = bind_fastcall(kParseSignature, args, nargs, kwnames, a); !st) {
+            return std::move(st).error().raise();
+        }
+        Result<PyRef> parsed = parse_as(a[0]);
+        if (!parsed) return raise_obj(std::move(parsed).error());
+        return parsed->release();
+    });
+}
+
+PyObject* item_value(PyObject* self, void*) {
+    return boundary([&]() -> PyObject* {
+        auto ref = ItemRead::open(proxy_of(self));
+        if (!ref) return raise_obj(std::move(ref).error());
+        Result<PyRef> plain = item_to_py(ref->item());
+        if (!plain) return raise_obj(std::move(plain).error());
+        return plain->release();
+    });
+}
+
+const char kParseDoc[] =
+    "parse(text)\n--\n\n"
+    "Parse a TOML value fragment, preserving its representation.\n\n"
+    "Use this when you need a specific TOML representation that can't be\n"
+    "expressed through plain Python types, e.g. hex integers or literal strings:\n\n"
+    "    doc[\"mask\"] = Item.parse(\"0xFF\")\n"
+    "    doc[\"msg\"]  = Item.parse(\"'''multi\\nline'''\")";
+
+const char kFmtDoc[] =
+    "fmt($self)\n--\n\n"
+    "Normalize formatting of this item (spacing, trailing commas, etc.).\n\n"
+    "Useful after mutations that leave behind awkward whitespace.\n"
+    "This is shallow - it formats the item itself, not nested sub-tables.\n"
+    "Note: any comments on the formatted item will be removed.";
+
+const char kCommentGetDoc[] = "The comment lines before this entry, or None.";
+const char kInlineCommentGetDoc[] = "The inline comment after this value (e.g. `key = 1 # this part`), or None.";
+
+#define QUILLON_FASTCALL(f) reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(f))
+
+}  // namespace
+
+PyMethodDef item_methods[] = {
+    {"parse", QUILLON_FASTCALL(item_parse), METH_FASTCALL | METH_KEYWORDS | METH_STATIC, kParseDoc},
+    {"as_toml", QUILLON_FASTCALL(item_as_toml), METH_FASTCALL | METH_KEYWORDS,
+     "as_toml($self)\n--\n\nReturn the TOML representation of this item."},
+    {"clear", QUILLON_FASTCALL(item_clear_method), METH_FASTCALL | METH_KEYWORDS, "clear($self)\n--\n\n"},
+    {"fmt", QUILLON_FASTCALL(item_fmt_method), METH_FASTCALL | METH_KEYWORDS, kFmtDoc},
+    {nullptr, nullptr, 0, nullptr},
+};
+
+PyGetSetDef item_getset[] = {
+    {"value", item_value, nullptr, "The underlying data as a native Python object (int, str, list, dict, etc).",
+     nullptr},
+    {"comment", item_comment_get, item_comment_set, kCommentGetDoc, nullptr},
+    {"inline_comment", item_inline_comment_get, item_inline_comment_set, kInlineCommentGetDoc, nullptr},
+    {nullptr, nullptr, nullptr, nullptr, nullptr},
+};
+
+PyObject* item_getitem_slot(PyObject* self, PyObject* key) {
+    return boundary([&]() -> PyObject* {
+        Result<Subscript> sub = resolve_subscript_key(key);
+        if (!sub) return raise_obj(std::move(sub).error());
+        SliceBounds bounds;
+        if (sub->kind == Subscript::Kind::Slice) {
+            Result<SliceBounds> unpacked = SliceBounds::unpack(sub->object.get());
+            if (!unpacked) return raise_obj(std::move(unpacked).error());
+            bounds = *unpacked;
+        }
+        return get_child(self, *sub, bounds);
+    });
+}
+
+int item_setitem_slot(PyObject* self, PyObject* key, PyObject* value) {
+    return boundary<int>(-1, [&]() -> int {
+        Result<Subscript> sub = resolve_subscript_key(key);
+        if (!sub) return raise_int(std::move(sub).error());
+        SliceBounds bounds;
+        if (sub->kind == Subscript::Kind::Slice) {
+            Result<SliceBounds> unpacked = SliceBounds::unpack(sub->object.get());
+            if (!unpacked) return raise_int(std::move(unpacked).error());
+            bounds = *unpacked;
+        }
+        Status done = value ? assign_child(self, *sub, bounds, value) : delete_child(self, *sub, bounds);
+        if (!done) return raise_int(std::move(done).error());
+        return 0;
+    });
+}
+
+Py_ssize_t item_len_slot(PyObject* self) {
+    return boundary<Py_ssize_t>(-1, [&]() -> Py_ssize_t {
+        auto ref = ItemRead::open(proxy_of(self));
+        if (!ref) return raise_int(std::move(ref).error());
+        std::optional<size_t> n = item_len(ref->item());
+        if (!n) {
+            return raise_int(Error::type_error(std::string("TOML ") + kind_word(ref->item()) +
+                                               " item has no len() (use .value to get the Python object)"));
+        }
+        return static_cast<Py_ssize_t>(*n);
+    });
+}
+
+int item_bool_slot(PyObject* self) {
+    return boundary<int>(-1, [&]() -> int {
+        auto ref = ItemRead::open(proxy_of(self));
+        if (!ref) return raise_int(std::move(ref).error());
+        const toml::Item& item = ref->item();
+        if (std::optional<size_t> n = item_len(item)) return *n > 0 ? 1 : 0;
+        const toml::Value* v = item.as_value();
+        if (!v) return 0;  // the empty placeholder
+        if (const auto* s = v->as_string()) return s->value.empty() ? 0 : 1;
+        if (const auto* i = v->as_integer()) return i->value != 0 ? 1 : 0;
+        if (const auto* f = v->as_float()) return f->value != 0.0 ? 1 : 0;  // NaN is true
+        if (const auto* b = v->as_boolean()) return b->value ? 1 : 0;
+        return 1;  // date-times
+    });
+}
+
+PyObject* item_iter_slot(PyObject* self) {
+    return boundary([&]() -> PyObject* {
+        auto ref = ItemRead::open(proxy_of(self));
+        if (!ref) return raise_obj(std::move(ref).error());
+        auto kind = item_iter_kind(ref->item());
+        if (!kind) return raise_obj(std::move(kind).error());
+        PyRef list;
+        if (auto* keys = std::get_if<std::vector<std::string>>(&*kind)) {
+            list = PyRef(PyList_New(static_cast<Py_ssize_t>(keys->size())));
+            if (!list) return nullptr;
+            for (size_t i = 0; i < keys->size(); ++i) {
+                PyObject* key = text_to_str((*keys)[i]);
+                if (!key) return nullptr;
+                PyList_SET_ITEM(list.get(), static_cast<Py_ssize_t>(i), key);
+            }
+        } else {
+            size_t n = std::get<size_t>(*kind);
+            list = PyRef(PyList_New(static_cast<Py_ssize_t>(n)));
+            if (!list) return nullptr;
+            for (size_t i = 0; i < n; ++i) {
+                Result<PyRef> child = child_proxy_typed(ref->proxy()->doc, ref->proxy()->path, Key::index(i));
+                if (!child) return raise_obj(std::move(child).error());
+                PyList_SET_ITEM(list.get(), static_cast<Py_ssize_t>(i), child->release());
+            }
+        }
+        return PyObject_GetIter(list.get());
+    });
+}
+
+int item_contains_slot(PyObject* self, PyObject* x) {
+    return boundary<int>(-1, [&]() -> int {
+        auto ref = ItemRead::open(proxy_of(self));
+        if (!ref) return raise_int(std::move(ref).error());
+        Result<bool> found = item_contains(ref->item(), x);
+        if (!found) return raise_int(std::move(found).error());
+        return *found ? 1 : 0;
+    });
+}
+
+PyObject* item_str_slot(PyObject* self) {
+    return boundary([&]() -> PyObject* {
+        auto ref = ItemRead::open(proxy_of(self));
+        if (!ref) return raise_obj(std::move(ref).error());
+        Result<PyRef> text = item_str(ref->item());
+        if (!text) return raise_obj(std::move(text).error());
+        return text->release();
+    });
+}
+
+PyObject* item_repr_slot(PyObject* self) {
+    return boundary([&]() -> PyObject* {
+        auto ref = ItemRead::open(proxy_of(self));
+        if (!ref) return raise_obj(std::move(ref).error());
+        return text_to_str(item_repr(ref->item()));
+    });
+}
+
+PyObject* item_richcompare_slot(PyObject* self, PyObject* other, int op) {
+    return boundary([&]() -> PyObject* {
+        if (!is_item_proxy(self) || (op != Py_EQ && op != Py_NE)) Py_RETURN_NOTIMPLEMENTED;
+        if (op == Py_NE) {
+            PyRef eq(PyObject_RichCompare(self, other, Py_EQ));
+            if (!eq) return nullptr;
+            int truth = PyObject_IsTrue(eq.get());
+            if (truth < 0) return nullptr;
+            return PyBool_FromLong(!truth);
+        }
+        auto ref = ItemRead::open(proxy_of(self));
+        if (!ref) return raise_obj(std::move(ref).error());
+        Result<bool> equal = item_eq(ref->item(), other);
+        if (!equal) return raise_obj(std::move(equal).error());
+        return PyBool_FromLong(*equal ? 1 : 0);
+    });
+}
+
+}  // namespace quillon

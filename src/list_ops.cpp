@@ -1,0 +1,444 @@
+#include "list_ops.hpp"
+
+#include <algorithm>
+#include <string>
+
+#include "comments.hpp"
+#include "kinds.hpp"
+#include "list_decor.hpp"
+#include "prefix_parts.hpp"
+#include "types.hpp"
+
+namespace quillon {
+
+namespace {
+
+Result<toml::Value> convert_to_value(toml::Item item) {
+    std::optional<toml::Value> v = std::move(item).into_value();
+    if (!v) return Error::type_error("cannot convert none to a TOML value");
+    return std::move(*v);
+}
+
+// Converts every new item before the sequence is touched, so that a failure
+// leaves it unchanged.
+Result<std::vector<toml::Value>> convert_all_to_values(std::vector<toml::Item>& items) {
+    std::vector<toml::Value> out;
+    out.reserve(items.size());
+    for (toml::Item& item : items) {
+        Result<toml::Value> v = convert_to_value(std::move(item));
+        if (!v) return std::move(v.error());
+        out.push_back(std::move(*v));
+    }
+    return out;
+}
+
+Result<std::vector<toml::Table>> convert_all_to_tables(std::vector<toml::Item>& items) {
+    std::vector<toml::Table> out;
+    out.reserve(items.size());
+    for (toml::Item& item : items) {
+        Result<toml::Table> t = require_table(std::move(item));
+        if (!t) return std::move(t.error());
+        out.push_back(std::move(*t));
+    }
+    return out;
+}
+
+Error not_an_array(const toml::Item& item, const char* op) {
+    return Error::type_error(std::string("'") + kind_word(item) + "' does not support " + op);
+}
+
+size_t clamp_bound(int64_t bound, size_t n) {
+    auto len = static_cast<int64_t>(n);
+    if (bound < 0) bound += len;
+    if (bound < 0) return 0;
+    if (bound > len) return n;
+    return static_cast<size_t>(bound);
+}
+
+Affected removal_affected(size_t position, size_t n) {
+    if (position + 1 == n) return Affected::one(Key::index(position));
+    return Affected::range(position, n);
+}
+
+// Places one converted value at `position` of the array with the decor
+// upkeep of an insertion (append when position is the length).
+void place_value(toml::Array& array, size_t position, toml::Value value) {
+    size_t n = array.len();
+    std::optional<std::string> last;
+    std::optional<std::string> first;
+    if (position == n) last = strip_last_suffix(array);
+    if (position == 0 && n > 0) first = save_first_prefix(array);
+    SavedComments saved = save_inline_comments(array);
+    std::string comment = take_value_inline_comment(value);
+    apply_multiline_decor(array, value);
+    array.insert_formatted(position, std::move(value));
+    saved.insert(saved.begin() + static_cast<std::ptrdiff_t>(position), std::move(comment));
+    restore_inline_comments(array, saved);
+    apply_last_suffix(array, last);
+    apply_first_prefix(array, first);
+}
+
+void sort_positions(std::vector<size_t>& positions) {
+    if (positions.size() <= 20) {
+        for (size_t i = 1; i < positions.size(); ++i) {
+            size_t v = positions[i];
+            size_t j = i;
+            while (j > 0 && positions[j - 1] > v) {
+                positions[j] = positions[j - 1];
+                --j;
+            }
+            positions[j] = v;
+        }
+    } else {
+        std::sort(positions.begin(), positions.end());
+    }
+    positions.erase(std::unique(positions.begin(), positions.end()), positions.end());
+}
+
+Status size_mismatch(size_t k, size_t m) {
+    return Error::value_error("attempt to assign sequence of size " + std::to_string(k) +
+                              " to extended slice of size " + std::to_string(m));
+}
+
+void setitem_slice_array(toml::Array& array, size_t start, size_t stop, std::vector<toml::Value> values) {
+    size_t n = array.len();
+    size_t k = values.size();
+    SavedComments saved = save_inline_comments(array);
+    bool pure_deletion = k == 0;
+    RemovalDecor removal = save_removal_decor(array, pure_deletion && start == 0 && stop > 0,
+                                              pure_deletion && stop == n && start < stop);
+    std::optional<std::string> first;
+    std::optional<std::string> last;
+    if (start == 0 && !pure_deletion) first = save_first_prefix(array);
+    if (stop == n && !pure_deletion) last = strip_last_suffix(array);
+
+    for (size_t i = stop; i > start; --i) {
+        array.remove(i - 1);
+        saved.erase(saved.begin() + static_cast<std::ptrdiff_t>(i - 1));
+    }
+    size_t position = start;
+    for (toml::Value& value : values) {
+        std::string comment = take_value_inline_comment(value);
+        array.insert_formatted(position, std::move(value));
+        saved.insert(saved.begin() + static_cast<std::ptrdiff_t>(position), std::move(comment));
+        ++position;
+    }
+    apply_first_prefix(array, first);
+    apply_last_suffix(array, last);
+    restore_inline_comments(array, saved);
+    apply_removal_decor(array, removal);
+}
+
+void setitem_slice_aot(toml::ArrayOfTables& aot, size_t start, size_t stop, std::vector<toml::Table> tables) {
+    size_t k = tables.size();
+    std::optional<std::string> first_prefix;
+    if (start == 0 && stop > 0) {
+        first_prefix = aot.is_empty() ? std::string() : std::string(side_text(aot.get(0).decor.prefix));
+    }
+    for (size_t i = stop; i > start; --i) aot.remove(i - 1);
+    if (first_prefix && k == 0) fix_first_aot_prefix(aot);
+    if (first_prefix && k > 0) tables.front().decor.set_prefix(*first_prefix);
+    size_t position = start;
+    for (toml::Table& table : tables) aot.insert(position++, std::move(table));
+    size_t j0 = (start == 0 && k < 2) ? 1 : start;
+    for (size_t j = j0; j < start + k; ++j) fix_inserted_aot_spacing(aot, j);
+}
+
+}  // namespace
+
+Result<ConstArrayLike> as_array_like(const toml::Item& item, const char* op) {
+    ConstArrayLike seq;
+    if (const toml::ArrayOfTables* aot = item.as_array_of_tables()) {
+        seq.is_aot = true;
+        seq.aot = aot;
+        return seq;
+    }
+    if (const toml::Value* v = item.as_value()) {
+        if (const toml::Array* a = v->as_array()) {
+            seq.array = a;
+            return seq;
+        }
+    }
+    return not_an_array(item, op);
+}
+
+Result<ArrayLike> as_array_like_mut(toml::Item& item, const char* op) {
+    ArrayLike seq;
+    if (toml::ArrayOfTables* aot = item.as_array_of_tables()) {
+        seq.is_aot = true;
+        seq.aot = aot;
+        return seq;
+    }
+    if (toml::Value* v = item.as_value()) {
+        if (toml::Array* a = v->as_array()) {
+            seq.array = a;
+            return seq;
+        }
+    }
+    return not_an_array(item, op);
+}
+
+bool is_list_like(PyObject* obj) {
+    if (PyList_Check(obj)) return true;
+    if (!classes.list_item) return false;
+    int r = PyObject_IsInstance(obj, reinterpret_cast<PyObject*>(classes.list_item));
+    if (r < 0) {
+        PyErr_Clear();
+        return false;
+    }
+    return r == 1;
+}
+
+Result<toml::Table> require_table(toml::Item item) {
+    if (toml::Table* t = item.as_table()) {
+        t->dotted = false;  // a member of an array of tables always has its own [[header]]
+        return std::move(*t);
+    }
+    if (toml::Value* v = item.as_value()) {
+        if (toml::InlineTable* it = v->as_inline_table()) return std::move(*it).into_table();
+    }
+    return Error::type_error(std::string("cannot append ") + kind_word(item) +
+                             " to array of tables (expected a table/dict)");
+}
+
+Result<size_t> require_array_index(const toml::Item& item, int64_t index) {
+    size_t n = 0;
+    if (const toml::ArrayOfTables* aot = item.as_array_of_tables()) {
+        n = aot->len();
+    } else if (item.is_value() && item.as_value()->is_array()) {
+        n = item.as_value()->as_array()->len();
+    } else if (item.is_table_like()) {
+        return Error::key_error(std::to_string(index));
+    } else {
+        return Error::type_error(std::string("TOML ") + kind_word(item) +
+                                 " item is not subscriptable (use .value to get the Python object)");
+    }
+    int64_t position = index < 0 ? index + static_cast<int64_t>(n) : index;
+    if (position < 0 || static_cast<uint64_t>(position) >= n) return Error::index_error("index out of range");
+    return static_cast<size_t>(position);
+}
+
+Result<size_t> item_count(const ConstArrayLike& seq, const ElementEquals& equals) {
+    size_t count = 0;
+    for (size_t i = 0; i < seq.len(); ++i) {
+        Result<bool> eq = equals(seq.element(i));
+        if (!eq) return std::move(eq.error());
+        if (*eq) ++count;
+    }
+    return count;
+}
+
+Result<size_t> item_index(const ConstArrayLike& seq, const ElementEquals& equals, std::optional<int64_t> start,
+                          std::optional<int64_t> stop) {
+    size_t n = seq.len();
+    size_t from = start ? clamp_bound(*start, n) : 0;
+    size_t to = stop ? clamp_bound(*stop, n) : n;
+    // The comparison may run Python code; re-read the length on every step.
+    for (size_t i = from; i < to && i < seq.len(); ++i) {
+        Result<bool> eq = equals(seq.element(i));
+        if (!eq) return std::move(eq.error());
+        if (*eq) return i;
+    }
+    return Error::value_error("value not in array");
+}
+
+Status item_append(const ArrayLike& seq, toml::Item item) {
+    if (seq.is_aot) {
+        Result<toml::Table> table = require_table(std::move(item));
+        if (!table) return std::move(table.error());
+        seq.aot->push(std::move(*table));
+        fix_inserted_aot_spacing(*seq.aot, seq.aot->len() - 1);
+        return ok_status();
+    }
+    Result<toml::Value> value = convert_to_value(std::move(item));
+    if (!value) return std::move(value.error());
+    place_value(*seq.array, seq.array->len(), std::move(*value));
+    return ok_status();
+}
+
+Status item_extend(const ArrayLike& seq, std::vector<toml::Item> items) {
+    if (seq.is_aot) {
+        Result<std::vector<toml::Table>> tables = convert_all_to_tables(items);
+        if (!tables) return std::move(tables.error());
+        for (toml::Table& table : *tables) {
+            seq.aot->push(std::move(table));
+            fix_inserted_aot_spacing(*seq.aot, seq.aot->len() - 1);
+        }
+        return ok_status();
+    }
+    Result<std::vector<toml::Value>> values = convert_all_to_values(items);
+    if (!values) return std::move(values.error());
+    toml::Array& array = *seq.array;
+    std::optional<std::string> last = strip_last_suffix(array);
+    SavedComments saved = save_inline_comments(array);
+    for (toml::Value& value : *values) {
+        std::string comment = take_value_inline_comment(value);
+        apply_multiline_decor(array, value);
+        array.push_formatted(std::move(value));
+        saved.push_back(std::move(comment));
+    }
+    restore_inline_comments(array, saved);
+    apply_last_suffix(array, last);
+    return ok_status();
+}
+
+Result<Affected> item_insert(const ArrayLike& seq, int64_t index, toml::Item item) {
+    size_t n = seq.len();
+    size_t position;
+    if (index < 0) {
+        int64_t p = index + static_cast<int64_t>(n);
+        position = p < 0 ? 0 : static_cast<size_t>(p);
+    } else {
+        position = std::min(static_cast<uint64_t>(index), static_cast<uint64_t>(n));
+    }
+    if (seq.is_aot) {
+        Result<toml::Table> table = require_table(std::move(item));
+        if (!table) return std::move(table.error());
+        seq.aot->insert(position, std::move(*table));
+        fix_inserted_aot_spacing(*seq.aot, position);
+    } else {
+        Result<toml::Value> value = convert_to_value(std::move(item));
+        if (!value) return std::move(value.error());
+        place_value(*seq.array, position, std::move(*value));
+    }
+    if (position == n) return Affected::nothing();
+    return Affected::range(position, n + 1);
+}
+
+Result<Removed> item_remove_at(const ArrayLike& seq, size_t position) {
+    size_t n = seq.len();
+    if (position >= n) return Error::index_error("array index out of range");
+    Removed removed;
+    removed.affected = removal_affected(position, n);
+    if (seq.is_aot) {
+        removed.item = toml::Item(seq.aot->remove(position));
+        if (position == 0) fix_first_aot_prefix(*seq.aot);
+        return removed;
+    }
+    toml::Array& array = *seq.array;
+    SavedComments saved = save_inline_comments(array);
+    RemovalDecor decor = save_removal_decor(array, position == 0, position + 1 == n);
+    removed.item = toml::Item(array.remove(position));
+    saved.erase(saved.begin() + static_cast<std::ptrdiff_t>(position));
+    restore_inline_comments(array, saved);
+    apply_removal_decor(array, decor);
+    return removed;
+}
+
+Result<Removed> list_pop(const ArrayLike& seq, std::optional<int64_t> index) {
+    size_t n = seq.len();
+    if (!index) {
+        if (n == 0) return Error::index_error("pop from empty array");
+        return item_remove_at(seq, n - 1);
+    }
+    int64_t position = *index < 0 ? *index + static_cast<int64_t>(n) : *index;
+    if (position < 0 || static_cast<uint64_t>(position) >= n) return Error::index_error("index out of range");
+    return item_remove_at(seq, static_cast<size_t>(position));
+}
+
+Result<Removed> list_pop(const ArrayLike& seq, PyObject* index) {
+    if (!index || index == Py_None) return list_pop(seq, std::optional<int64_t>());
+    long long value = PyLong_AsLongLong(index);
+    if (value == -1 && PyErr_Occurred()) return Error::fetch();
+    return list_pop(seq, std::optional<int64_t>(static_cast<int64_t>(value)));
+}
+
+std::vector<size_t> collect_slice_indices(int64_t start, int64_t stop, int64_t step) {
+    std::vector<size_t> out;
+    if (step > 0) {
+        for (int64_t i = start; i < stop; i += step) out.push_back(static_cast<size_t>(i));
+    } else if (step < 0) {
+        for (int64_t i = start; i > stop; i += step) out.push_back(static_cast<size_t>(i));
+    }
+    return out;
+}
+
+void item_delitem_slice(const ArrayLike& seq, std::vector<size_t> positions) {
+    size_t n = seq.len();
+    sort_positions(positions);
+    while (!positions.empty() && positions.back() >= n) positions.pop_back();
+    if (positions.empty()) return;
+
+    if (seq.is_aot) {
+        for (size_t i = positions.size(); i > 0; --i) seq.aot->remove(positions[i - 1]);
+        if (positions.front() == 0) fix_first_aot_prefix(*seq.aot);
+        return;
+    }
+    toml::Array& array = *seq.array;
+    SavedComments saved = save_inline_comments(array);
+    RemovalDecor decor = save_removal_decor(array, positions.front() == 0, positions.back() + 1 == n);
+    for (size_t i = positions.size(); i > 0; --i) {
+        size_t p = positions[i - 1];
+        array.remove(p);
+        saved.erase(saved.begin() + static_cast<std::ptrdiff_t>(p));
+    }
+    restore_inline_comments(array, saved);
+    apply_removal_decor(array, decor);
+}
+
+Status item_setitem_slice(const ArrayLike& seq, int64_t start, int64_t stop, int64_t step,
+                          std::vector<toml::Item> items) {
+    size_t n = seq.len();
+    std::vector<toml::Value> values;
+    std::vector<toml::Table> tables;
+    if (seq.is_aot) {
+        Result<std::vector<toml::Table>> converted = convert_all_to_tables(items);
+        if (!converted) return std::move(converted.error());
+        tables = std::move(*converted);
+    } else {
+        Result<std::vector<toml::Value>> converted = convert_all_to_values(items);
+        if (!converted) return std::move(converted.error());
+        values = std::move(*converted);
+    }
+    size_t k = seq.is_aot ? tables.size() : values.size();
+
+    if (step == 1) {
+        size_t from = start < 0 ? 0 : std::min(static_cast<size_t>(start), n);
+        size_t to = stop < 0 ? 0 : std::min(static_cast<size_t>(stop), n);
+        if (to < from) to = from;
+        if (seq.is_aot) {
+            setitem_slice_aot(*seq.aot, from, to, std::move(tables));
+        } else {
+            setitem_slice_array(*seq.array, from, to, std::move(values));
+        }
+        return ok_status();
+    }
+
+    std::vector<size_t> positions = collect_slice_indices(start, stop, step);
+    if (positions.size() != k) return size_mismatch(k, positions.size());
+    for (size_t p : positions) {
+        if (p >= n) return Error::index_error("index out of range");
+    }
+    if (seq.is_aot) {
+        std::vector<std::string> prefixes;
+        prefixes.reserve(k);
+        for (size_t p : positions) prefixes.emplace_back(side_text(seq.aot->get(p).decor.prefix));
+        for (size_t i = 0; i < k; ++i) {
+            tables[i].decor.set_prefix(prefixes[i]);
+            seq.aot->replace(positions[i], std::move(tables[i]));
+        }
+        return ok_status();
+    }
+    for (size_t i = 0; i < k; ++i) {
+        std::string comment = take_value_inline_comment(values[i]);
+        seq.array->replace(positions[i], std::move(values[i]));
+        if (!comment.empty()) set_array_inline_comment(*seq.array, positions[i], comment);
+    }
+    return ok_status();
+}
+
+void item_set_multiline(const ArrayLike& seq, size_t indent) {
+    if (seq.is_aot || seq.array->is_empty()) return;
+    toml::Array& array = *seq.array;
+    std::string prefix(indent + 1, ' ');
+    prefix[0] = '\n';
+    for (size_t i = 0; i < array.len(); ++i) {
+        toml::Decor& decor = array.get(i).decor();
+        decor.set_prefix(prefix);
+        decor.set_suffix("");
+    }
+    array.trailing_comma = true;
+    array.trailing.set("\n");
+}
+
+}  // namespace quillon

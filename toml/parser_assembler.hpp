@@ -1,0 +1,100 @@
+// The assembler: state and steps of the assembly stage, shared by the
+// document-level steps (parser_assembly.cpp) and the value steps
+// (parser_assembly_values.cpp).
+#pragma once
+
+#include <cstdint>
+#include <string_view>
+#include <vector>
+
+#include "error.hpp"
+#include "model.hpp"
+#include "parser_events.hpp"
+
+namespace toml::detail {
+
+bool same_inner_spelling(const Key& stored, const Key& written, bool after_dot);
+
+// One part of a key path as read, with where it stands in the source.
+struct KeyPart {
+    Key key;
+    Span span;
+};
+
+class Assembler {
+public:
+    Assembler(std::string_view source, const std::vector<Event>& events, ErrorSink& errors)
+        : src_(source), ev_(events), errors_(errors) {}
+
+    void document(DocumentMut& doc, bool bom);
+    Value value() { return read_value(); }
+
+private:
+    const Event& cur() const { return ev_[i_]; }
+    EventKind kind() const { return ev_[i_].kind; }
+    const Event& take() {
+        const Event& e = ev_[i_++];
+        last_end_ = e.end;
+        return e;
+    }
+    void skip() { last_end_ = ev_[i_++].end; }
+    // The blank space, comments and line breaks between the last event taken
+    // and the current one.
+    Span gap() const { return Span{last_end_, ev_[i_].start}; }
+    // The gap, marked as attributed (for the text after a line's last event).
+    Span take_gap() {
+        Span s = gap();
+        last_end_ = s.end;
+        return s;
+    }
+    // Zero-length span at the current event.
+    Span here() const { return Span{ev_[i_].start, ev_[i_].start}; }
+    // Recorded text is copied out of the source right away (short texts are
+    // stored in place), so the finished model needs no second pass.
+    RawString text(Span s) const { return RawString(src_.substr(s.start, s.size())); }
+
+    // Appends the parts of the key at the cursor to parts_, decoding each.
+    void read_key();
+
+    // Document level.
+    void keyval_line(Span prefix);
+    void header(Span prefix);
+    void place_keyval(Table& table, Item&& value);
+    void start_standard_table();
+    void finish_table();
+    Table* descend(Table& from, std::vector<KeyPart>& parts, size_t count, bool dotted);
+    void keep_written_spelling(Key& leaf);
+
+    // Values.
+    Value read_value();
+    Array read_array();
+    InlineTable read_inline_table();
+    void place_inline(InlineTable& table, size_t first_part, Value value);
+
+    // Errors.
+    void report_duplicate(Span at);
+    void report_cannot_extend(const Value& value, Span at);
+
+    std::string_view src_;
+    const std::vector<Event>& ev_;
+    ErrorSink& errors_;
+    size_t i_ = 0;
+    uint32_t last_end_ = 0;
+
+    // Key parts being read; nested inline tables append after their parent's
+    // parts and cut back to them when done.
+    std::vector<KeyPart> parts_;
+    // The keys of the path just descended, as written on the current line.
+    std::vector<const Key*> written_;
+
+    Table* root_ = nullptr;
+    Table* current_ = nullptr;  // the root, or &filling_ after the first header
+    Table filling_;             // the table of the latest header, not yet in the tree
+    bool in_header_ = false;
+    bool array_header_ = false;
+    std::vector<KeyPart> header_parts_;  // the latest header's key path
+    Table* header_parent_ = nullptr;     // standard header: where the table goes
+    int64_t position_ = 0;
+};
+
+}  // namespace toml::detail

@@ -1,0 +1,288 @@
+#include "parser_assembly.hpp"
+
+#include <memory>
+#include <optional>
+#include <string>
+#include <utility>
+
+#include "decoder.hpp"
+#include "parser_assembler.hpp"
+#include "parser_report.hpp"
+
+namespace toml::detail {
+namespace {
+
+// A key may have at most this many parts before its last one.
+constexpr size_t kMaxKeyParts = 80;
+
+}  // namespace
+
+void Assembler::read_key() {
+    size_t first = parts_.size();
+    Span blank_before{};
+    for (;;) {
+        if (parts_.size() - first == kMaxKeyParts) report_plain(errors_, "recursion limit", std::nullopt);
+        const Event& e = take();
+        KeyPart& p = parts_.emplace_back();
+        p.span = e.span();
+        decode_key_part(src_, p.span, e.quoting, errors_, p.key.key);
+        p.key.repr = text(p.span);
+        if (parts_.size() - first > 1) p.key.dotted_decor.prefix = text(blank_before);
+        if (kind() != EventKind::KeySep) return;
+        p.key.dotted_decor.suffix = text(gap());
+        skip();  // "."
+        blank_before = gap();
+    }
+}
+
+void Assembler::report_duplicate(Span at) { report_plain(errors_, "duplicate key", at); }
+
+void Assembler::report_cannot_extend(const Value& value, Span at) {
+    std::string message = "cannot extend value of type ";
+    message += value.type_name();
+    message += " with a dotted key";
+    report_plain(errors_, message, at);
+}
+
+// Whether a stored inner key renders as the part written on this line.
+bool same_inner_spelling(const Key& stored, const Key& written, bool after_dot) {
+    const Decor& a = stored.dotted_decor;
+    const Decor& b = written.dotted_decor;
+    return stored.repr.view() == written.repr.view() && a.suffix.view() == b.suffix.view() &&
+           (!after_dot || a.prefix.view() == b.prefix.view());
+}
+
+// When the tree spells a path's inner parts differently from this line (they
+// were first written elsewhere, as in a . b = 1 after a.c = 2), the leaf keeps
+// this line's spelling of them.
+void Assembler::keep_written_spelling(Key& leaf) {
+    auto prefix = std::make_shared<std::vector<Key>>();
+    prefix->reserve(written_.size());
+    for (const Key* k : written_) {
+        Key& copy = prefix->emplace_back(k->key);
+        copy.repr = k->repr;
+        copy.dotted_decor = k->dotted_decor;
+    }
+    leaf.written_prefix = std::move(prefix);
+}
+
+// Follows parts [0, count) from `from`; parts[count] is the leaf. `dotted` is
+// on for the inner parts of a dotted key (which may only pass through implicit
+// tables) and off for the parent path of a header. Missing tables are created
+// implicit.
+Table* Assembler::descend(Table& from, std::vector<KeyPart>& parts, size_t count, bool dotted) {
+    Table* table = &from;
+    written_.clear();
+    bool respelled = false;
+    for (size_t k = 0; k < count; ++k) {
+        KeyPart& part = parts[k];
+        Entry* entry = table->items.find_entry(part.key.key);
+        if (entry == nullptr) {
+            Table created;
+            created.implicit = true;
+            created.dotted = dotted;
+            Entry& added = table->items.push_back(std::move(part.key), Item(std::move(created)));
+            written_.push_back(&added.key);
+            table = added.item.as_table();
+            continue;
+        }
+        if (Value* v = entry->item.as_value()) {
+            report_cannot_extend(*v, part.span);
+            return nullptr;
+        }
+        // A key first seen as the last part of a header has no spacing around
+        // dots yet; take it from the first path that uses it as an inner part.
+        Decor& dots = entry->key.dotted_decor;
+        if (dots.prefix.is_absent() && dots.suffix.is_absent()) dots = part.key.dotted_decor;
+        respelled = respelled || !same_inner_spelling(entry->key, part.key, k > 0);
+        written_.push_back(&part.key);
+        if (ArrayOfTables* tables = entry->item.as_array_of_tables()) {
+            if (tables->values.empty()) {
+                report_duplicate(part.span);
+                return nullptr;
+            }
+            table = &tables->get(tables->len() - 1);
+            continue;
+        }
+        Table* found = entry->item.as_table();
+        if (found == nullptr) {  // a placeholder
+            entry->item = Item(Table());
+            found = entry->item.as_table();
+            found->implicit = true;
+        }
+        if (dotted) {
+            if (!found->implicit) {
+                report_duplicate(part.span);
+                return nullptr;
+            }
+            found->dotted = true;
+        }
+        table = found;
+    }
+    if (respelled) keep_written_spelling(parts[count].key);
+    return table;
+}
+
+void Assembler::document(DocumentMut& doc, bool bom) {
+    root_ = &doc.root_table();
+    root_->doc_position.reset();
+    if (bom) root_->decor.prefix = text(Span{0, 3});
+    root_->items.entries().reserve(ev_.back().count);
+    current_ = root_;
+
+    last_end_ = bom ? 3 : 0;
+    while (!errors_.has_error()) {
+        switch (kind()) {
+            case EventKind::StdTableOpen:
+            case EventKind::ArrayTableOpen:
+                header(gap());
+                break;
+            case EventKind::End:
+                finish_table();
+                doc.trailing = text(gap());
+                return;
+            default:
+                keyval_line(gap());
+                break;
+        }
+    }
+}
+
+void Assembler::keyval_line(Span prefix) {
+    parts_.clear();
+    read_key();
+    Key& leaf = parts_.back().key;
+    leaf.leaf_decor.prefix = text(prefix);
+    leaf.leaf_decor.suffix = text(gap());
+    skip();  // "="
+    Span value_prefix = gap();
+    Item item(read_value());
+    Span value_suffix = take_gap();
+    if (kind() == EventKind::LineEnd) skip();
+    Decor& decor = item.as_value()->decor();
+    decor.prefix = text(value_prefix);
+    decor.suffix = text(value_suffix);
+    if (errors_.has_error()) return;
+    place_keyval(*current_, std::move(item));
+}
+
+void Assembler::place_keyval(Table& table, Item&& value) {
+    size_t n = parts_.size();
+    Table* target = &table;
+    if (n > 1) {
+        target = descend(table, parts_, n - 1, true);
+        if (target == nullptr) return;
+        if (!target->implicit) {
+            report_duplicate(parts_[n - 2].span);
+            return;
+        }
+    }
+    KeyPart& last = parts_.back();
+    if (target->items.find_entry(last.key.key) != nullptr) {
+        report_duplicate(last.span);
+        return;
+    }
+    target->items.push_back(std::move(last.key), std::move(value));
+}
+
+void Assembler::header(Span prefix) {
+    bool array_table = kind() == EventKind::ArrayTableOpen;
+    uint32_t lines = cur().count;
+    skip();
+    Span leaf_prefix = gap();
+    parts_.clear();
+    read_key();
+    Span leaf_suffix = gap();
+    skip();  // "]" or "]]"
+    Span suffix = take_gap();
+    if (kind() == EventKind::LineEnd) skip();
+    Key& leaf = parts_.back().key;
+    leaf.leaf_decor.prefix = text(leaf_prefix);
+    leaf.leaf_decor.suffix = text(leaf_suffix);
+    if (errors_.has_error()) return;
+
+    finish_table();
+    if (errors_.has_error()) return;
+    std::swap(parts_, header_parts_);
+    Decor decor;
+    decor.prefix = text(prefix);
+    decor.suffix = text(suffix);
+    array_header_ = array_table;
+    if (array_table) {
+        filling_ = Table();
+    } else {
+        start_standard_table();
+        if (errors_.has_error()) return;
+    }
+    std::vector<Entry>& entries = filling_.items.entries();
+    entries.reserve(entries.size() + lines);
+    filling_.decor = std::move(decor);
+    filling_.implicit = false;
+    filling_.dotted = false;
+    filling_.doc_position = ++position_;
+    current_ = &filling_;
+    in_header_ = true;
+}
+
+// A standard header's table: new, or an implicit table made by an earlier
+// header, taken out of its parent so that it goes back at the end.
+void Assembler::start_standard_table() {
+    KeyPart& last = header_parts_.back();
+    size_t n = header_parts_.size();
+    Table* parent = descend(*root_, header_parts_, n - 1, false);
+    if (parent == nullptr) return;
+    header_parent_ = parent;
+    Entry* existing = parent->items.find_entry(last.key.key);
+    if (existing == nullptr) {
+        filling_ = Table();
+        return;
+    }
+    Table* earlier = existing->item.as_table();
+    if (earlier == nullptr || !earlier->implicit || earlier->dotted) {
+        report_duplicate(last.span);
+        return;
+    }
+    auto removed = parent->items.remove_entry(last.key.key);
+    // The old key also stands inside deeper headers; keep its spacing around
+    // dots where the new header has none.
+    Decor& dots = last.key.dotted_decor;
+    if (dots.prefix.is_absent()) dots.prefix = std::move(removed->first.dotted_decor.prefix);
+    if (dots.suffix.is_absent()) dots.suffix = std::move(removed->first.dotted_decor.suffix);
+    filling_ = std::move(*removed->second.as_table());
+}
+
+void Assembler::finish_table() {
+    if (!in_header_) return;
+    in_header_ = false;
+    current_ = root_;
+    KeyPart& last = header_parts_.back();
+    if (!array_header_) {
+        header_parent_->items.push_back(std::move(last.key), Item(std::move(filling_)));
+        return;
+    }
+    Table* parent = descend(*root_, header_parts_, header_parts_.size() - 1, false);
+    if (parent == nullptr) return;
+    Entry* existing = parent->items.find_entry(last.key.key);
+    if (existing == nullptr) {
+        ArrayOfTables tables;
+        tables.values.emplace_back(std::move(filling_));
+        parent->items.push_back(std::move(last.key), Item(std::move(tables)));
+    } else if (ArrayOfTables* tables = existing->item.as_array_of_tables()) {
+        tables->values.emplace_back(std::move(filling_));
+    } else {
+        report_duplicate(last.span);
+    }
+}
+
+void assemble_document(std::string_view source, const std::vector<Event>& events, bool bom,
+                       ErrorSink& errors, DocumentMut& doc) {
+    Assembler a(source, events, errors);
+    a.document(doc, bom);
+}
+
+Value assemble_value(std::string_view source, const std::vector<Event>& events, ErrorSink& errors) {
+    Assembler a(source, events, errors);
+    return a.value();
+}
+
+}  // namespace toml::detail

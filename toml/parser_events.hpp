@@ -1,0 +1,45 @@
+// Events: what the grammar stage hands to the assembly stage. One event per
+// structural token it accepted (brackets of "[[" and "]]" merged), plus
+// zero-length scalars and key parts where the text left them out. Blank space,
+// comments and line breaks get no events: they are the gaps between events,
+// except the line break that ends a key/value or header line (LineEnd).
+#pragma once
+
+#include <cstdint>
+
+#include "lexer.hpp"
+#include "raw_string.hpp"
+
+namespace toml::detail {
+
+enum class EventKind : uint8_t {
+    StdTableOpen,     // "["
+    StdTableClose,    // "]"
+    ArrayTableOpen,   // "[["
+    ArrayTableClose,  // "]]"
+    InlineTableOpen,  // "{"
+    InlineTableClose, // "}"
+    ArrayOpen,        // "["
+    ArrayClose,       // "]"
+    SimpleKey,        // one key part, with its quoting
+    KeySep,           // "." between key parts
+    KeyValSep,        // "="
+    Scalar,           // one value text, with its quoting
+    ValueSep,         // ","
+    LineEnd,          // the line break after a key/value or a header
+    End,              // zero-length, closes every well-formed event list
+};
+
+struct Event {
+    EventKind kind;
+    Quoting quoting;
+    uint32_t start;
+    uint32_t end;
+    // Openings of arrays and inline tables: the number of elements or entries.
+    // Header openings: the number of key/value lines of the table's body; End:
+    // those of the root's body. An upper bound for reserving room.
+    uint32_t count = 0;
+    Span span() const { return Span{start, end}; }
+};
+
+}  // namespace toml::detail

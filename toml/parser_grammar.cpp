@@ -1,0 +1,206 @@
+// Grammar rules at line level: key/value lines, table headers, keys,
+// comments and line breaks.
+#include "parser_grammar.hpp"
+
+#include "parser_grammar_impl.hpp"
+
+namespace toml::detail {
+
+bool Grammar::document() {
+    for (;;) {
+        const Token& t = cur();
+        switch (t.kind) {
+            case TokenKind::Whitespace:
+                ++pos_;
+                break;
+            case TokenKind::Newline:
+                if (!newline()) return false;
+                break;
+            case TokenKind::Comment:
+                if (!comment()) return false;
+                break;
+            case TokenKind::End:
+                emit(EventKind::End, t.start, t.end);
+                out_.back().count = root_lines_;
+                return true;
+            case TokenKind::LeftBracket:
+                if (!header()) return false;
+                break;
+            case TokenKind::RightBracket:
+                return fail("missing table open", t.span(), {expect_literal("[")});
+            case TokenKind::Equals:
+            case TokenKind::Comma:
+            case TokenKind::LeftBrace:
+            case TokenKind::RightBrace:
+                return fail("invalid key-value pair", t.span(), {expect_description("key")});
+            default:
+                if (!keyval_line()) return false;
+                break;
+        }
+    }
+}
+
+bool Grammar::value_fragment() {
+    if (!value(false)) return false;
+    const Token& t = cur();
+    if (t.kind != TokenKind::End) return fail("unexpected content", point_at(t.start), {});
+    emit(EventKind::End, t.start, t.end);
+    return true;
+}
+
+// Blank space, comments and line breaks, where all three may stand.
+bool Grammar::trivia() {
+    for (;;) {
+        switch (cur().kind) {
+            case TokenKind::Whitespace:
+                ++pos_;
+                break;
+            case TokenKind::Newline:
+                if (!newline()) return false;
+                break;
+            case TokenKind::Comment:
+                if (!comment()) return false;
+                break;
+            default:
+                return true;
+        }
+    }
+}
+
+bool Grammar::comment() {
+    const Token& t = cur();
+    if (src_[t.start] != '#') return fail("missing comment start", point_at(t.start), {expect_literal("#")});
+    for (uint32_t p = t.start + 1; p < t.end; ++p) {
+        unsigned char c = static_cast<unsigned char>(src_[p]);
+        if (c < 0x80 && c != '\t' && (c < 0x20 || c > 0x7E)) {
+            return fail("invalid comment character", Span{p, p + 1},
+                        {expect_description("printable characters")});
+        }
+    }
+    ++pos_;
+    return true;
+}
+
+bool Grammar::newline() {
+    const Token& t = cur();
+    if (t.end - t.start == 1 && src_[t.start] == '\r') {
+        return fail("carriage return must be followed by newline", point_at(t.end), {expect_literal("\n")});
+    }
+    ++pos_;
+    return true;
+}
+
+// After a key/value or a header: blank space, a comment, then the line break.
+bool Grammar::line_end() {
+    skip_whitespace();
+    bool had_comment = false;
+    if (cur().kind == TokenKind::Comment) {
+        if (!comment()) return false;
+        had_comment = true;
+    }
+    const Token& t = cur();
+    if (t.kind == TokenKind::Newline) {
+        emit(EventKind::LineEnd, t.start, t.end);
+        return newline();
+    }
+    if (t.kind == TokenKind::End) return true;
+    if (had_comment) {
+        return fail("unexpected content between comment and newline", point_at(t.start),
+                    {expect_literal("\n")});
+    }
+    return fail("unexpected key or value", point_at(t.start), {expect_literal("\n"), expect_literal("#")});
+}
+
+bool Grammar::keyval_line() {
+    if (header_event_ == kNoHeader) {
+        ++root_lines_;
+    } else {
+        ++out_[header_event_].count;
+    }
+    bool starts_with_dot = cur().kind == TokenKind::Dot;
+    key();
+    skip_whitespace();
+    const Token& t = cur();
+    if (t.kind != TokenKind::Equals) {
+        return fail(starts_with_dot ? "missing value for key" : "key with no value", point_at(t.start),
+                    {expect_literal("=")});
+    }
+    take_significant(EventKind::KeyValSep);
+    skip_whitespace();
+    if (!value(false)) return false;
+    return line_end();
+}
+
+bool Grammar::header() {
+    const Token& open = cur();
+    bool array_table = next().kind == TokenKind::LeftBracket;
+    header_event_ = out_.size();
+    if (array_table) {
+        emit(EventKind::ArrayTableOpen, open.start, next().end);
+        last_significant_end_ = next().end;
+        pos_ += 2;
+    } else {
+        take_significant(EventKind::StdTableOpen);
+    }
+    skip_whitespace();
+    if (!starts_key(cur().kind)) {
+        return fail("invalid table", point_at(cur().start), {expect_description("key")});
+    }
+    key();
+    skip_whitespace();
+    const Token& t = cur();
+    if (!array_table) {
+        if (t.kind != TokenKind::RightBracket) {
+            return fail("unclosed table", after_last_significant(), {expect_literal("]")});
+        }
+        take_significant(EventKind::StdTableClose);
+    } else if (t.kind == TokenKind::RightBracket && next().kind == TokenKind::RightBracket) {
+        emit(EventKind::ArrayTableClose, t.start, next().end);
+        last_significant_end_ = next().end;
+        pos_ += 2;
+    } else if (t.kind == TokenKind::RightBracket) {
+        return fail("unclosed array table", point_at(t.end), {expect_literal("]")});
+    } else {
+        return fail("unclosed array table", after_last_significant(), {expect_literal("]]")});
+    }
+    return line_end();
+}
+
+// One or more key parts joined by dots (blank space allowed around the dots).
+// A part that is missing (around a stray dot) becomes an empty unquoted part,
+// which decoding rejects.
+void Grammar::key() {
+    for (;;) {
+        const Token& t = cur();
+        if (t.kind == TokenKind::Atom || is_string_token(t.kind)) {
+            emit(EventKind::SimpleKey, t.start, t.end, quoting_of(t.kind));
+            last_significant_end_ = t.end;
+            ++pos_;
+        } else {
+            emit(EventKind::SimpleKey, t.start, t.start, Quoting::Unquoted);
+        }
+        size_t dot = pos_ + (cur().kind == TokenKind::Whitespace ? 1 : 0);
+        if (toks_[dot].kind != TokenKind::Dot) return;
+        skip_whitespace();
+        take_significant(EventKind::KeySep);
+        skip_whitespace();
+    }
+}
+
+bool grammar_document(std::string_view source, const std::vector<Token>& tokens,
+                      std::vector<Event>& events, ErrorSink& errors) {
+    events.clear();
+    events.reserve(tokens.size() + 16);
+    Grammar g(source, tokens, events, errors);
+    return g.document();
+}
+
+bool grammar_value(std::string_view source, const std::vector<Token>& tokens,
+                   std::vector<Event>& events, ErrorSink& errors) {
+    events.clear();
+    events.reserve(tokens.size() + 16);
+    Grammar g(source, tokens, events, errors);
+    return g.value_fragment();
+}
+
+}  // namespace toml::detail

@@ -1,0 +1,101 @@
+// The grammar stage's matcher, shared by the line-level rules
+// (parser_grammar.cpp) and the value rules (parser_grammar_values.cpp).
+#pragma once
+
+#include <algorithm>
+#include <string_view>
+#include <vector>
+
+#include "error.hpp"
+#include "lexer.hpp"
+#include "parser_events.hpp"
+#include "parser_report.hpp"
+
+namespace toml::detail {
+
+inline constexpr int kMaxNesting = 80;
+
+inline bool is_string_token(TokenKind k) {
+    return k == TokenKind::BasicString || k == TokenKind::MlBasicString ||
+           k == TokenKind::LiteralString || k == TokenKind::MlLiteralString;
+}
+
+// Tokens a key part can start with (a leading "." means an empty first part).
+inline bool starts_key(TokenKind k) {
+    return k == TokenKind::Atom || k == TokenKind::Dot || is_string_token(k);
+}
+
+inline bool starts_value(TokenKind k) {
+    return starts_key(k) || k == TokenKind::LeftBracket || k == TokenKind::LeftBrace;
+}
+
+// The empty span at a byte position.
+inline Span point_at(uint32_t pos) { return Span{pos, pos}; }
+
+class Grammar {
+public:
+    Grammar(std::string_view source, const std::vector<Token>& tokens, std::vector<Event>& events,
+            ErrorSink& errors)
+        : src_(source), toks_(tokens), out_(events), errors_(errors) {}
+
+    bool document();
+    bool value_fragment();
+
+private:
+    const Token& cur() const { return toks_[pos_]; }
+    // Never looks past the End token.
+    const Token& next() const { return toks_[std::min(pos_ + 1, toks_.size() - 1)]; }
+
+    void emit(EventKind kind, uint32_t start, uint32_t end, Quoting q = Quoting::Unquoted) {
+        out_.push_back(Event{kind, q, start, end});
+    }
+    void take(EventKind kind) {
+        const Token& t = cur();
+        emit(kind, t.start, t.end);
+        ++pos_;
+    }
+    // Takes a token that counts as "last read" for the position of errors
+    // about missing closing tokens.
+    void take_significant(EventKind kind) {
+        last_significant_end_ = cur().end;
+        take(kind);
+    }
+    void skip_whitespace() {
+        if (cur().kind == TokenKind::Whitespace) ++pos_;
+    }
+    Span after_last_significant() const { return point_at(last_significant_end_); }
+
+    bool fail(std::string_view description, Span where, std::initializer_list<Expect> expected) {
+        report_expecting(errors_, description, where, expected);
+        return false;
+    }
+
+    bool trivia();
+    bool comment();
+    bool newline();
+    bool line_end();
+    bool keyval_line();
+    bool header();
+    void key();
+    bool value(bool in_inline_table);
+    void unquoted_scalar();
+    bool enter_nesting(const Token& open);
+    bool array();
+    bool inline_table();
+    bool inline_table_misplaced(const Token& t, Expect expected);
+
+    std::string_view src_;
+    const std::vector<Token>& toks_;
+    std::vector<Event>& out_;
+    ErrorSink& errors_;
+    size_t pos_ = 0;
+    uint32_t last_significant_end_ = 0;
+    int depth_ = 0;
+    // Key/value lines are counted on the latest header's opening event, or
+    // for the root (before any header) here.
+    static constexpr size_t kNoHeader = static_cast<size_t>(-1);
+    size_t header_event_ = kNoHeader;
+    uint32_t root_lines_ = 0;
+};
+
+}  // namespace toml::detail
