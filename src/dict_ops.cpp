@@ -1,7 +1,9 @@
 #include "dict_ops.hpp"
 
 #include "comments.hpp"
+#include "copied_item.hpp"
 #include "kinds.hpp"
+#include "list_decor.hpp"
 #include "prefix_parts.hpp"
 
 namespace quillon {
@@ -38,6 +40,11 @@ toml::InlineTable* as_inline_table(toml::Item& item) {
     return v ? v->as_inline_table() : nullptr;
 }
 
+const toml::InlineTable* as_inline_table(const toml::Item& item) {
+    const toml::Value* v = item.as_value();
+    return v ? v->as_inline_table() : nullptr;
+}
+
 // A table or array of tables stored under a table key: it is placed after the
 // table that precedes it in the tree, and its header needs its own line.
 void store_headed(toml::EntryMap& items, std::string_view key, toml::Item item) {
@@ -62,6 +69,37 @@ void store_headed(toml::EntryMap& items, std::string_view key, toml::Item item) 
     }
 }
 
+// The value written last when these entries are rendered: a dotted inline
+// table is written as its own entries, so its last leaf comes last.
+toml::Value* last_rendered_value(toml::EntryMap& items);
+
+toml::Value* last_rendered_value(toml::Value& value) {
+    toml::InlineTable* it = value.as_inline_table();
+    if (!it || !it->dotted) return &value;
+    return last_rendered_value(it->items);
+}
+
+toml::Value* last_rendered_value(toml::EntryMap& items) {
+    auto& entries = items.entries();
+    for (size_t i = entries.size(); i > 0; --i) {
+        if (toml::Value* v = entries[i - 1].item.as_value()) {
+            if (toml::Value* leaf = last_rendered_value(*v)) return leaf;
+        }
+    }
+    return nullptr;
+}
+
+// Takes the end-of-line comment out of a value's suffix and returns it as a
+// comment slot holds it (" # c": the text before the line break, without
+// trailing spaces). Inside an inline table a comment must be followed by a
+// line break, so it cannot stay where a comma or the closing brace follows.
+std::string take_suffix_comment(toml::Value& value) {
+    std::string text = take_value_inline_comment(value);
+    size_t line_end = text.find('\n');
+    if (line_end != std::string::npos) text.resize(line_end);
+    return std::string(trim_white_space_end(text));
+}
+
 // A value under a table or inline-table key: it takes over the old value's
 // spacing and end-of-line comment.
 void store_value(toml::Item& target, toml::EntryMap& items, std::string_view key, toml::Item item) {
@@ -84,20 +122,112 @@ void store_value(toml::Item& target, toml::EntryMap& items, std::string_view key
 
     std::optional<toml::Value> value = std::move(item).into_value();
     if (!value) return;
+    std::string comment;
+    if (inline_table) comment = take_suffix_comment(*value);
+    // The old value's end-of-line text wins, as in a table: the new comment
+    // is kept for a new entry, or where the old value had no suffix at all.
+    if (old_suffix.is_present()) comment.clear();
     if (old_prefix.is_present()) value->decor().prefix = std::move(old_prefix);
     if (old_suffix.is_present()) value->decor().suffix = std::move(old_suffix);
     items.index_mut(key) = toml::Item(std::move(*value));
 
     if (saved) {
-        saved->emplace_back();
         if (last_key) {
-            // The space that stood before the closing brace no longer follows it.
+            // The space that stood before the closing brace no longer follows
+            // it; a comment that stood there moves into the entry's slot.
             if (toml::Item* prev = items.get(*last_key)) {
-                if (toml::Value* v = prev->as_value()) v->decor().set_suffix("");
+                toml::Value* leaf = prev->as_value() ? last_rendered_value(*prev->as_value()) : nullptr;
+                if (leaf) {
+                    std::string moved = take_suffix_comment(*leaf);
+                    if (!moved.empty() && !saved->empty() && saved->back().empty()) saved->back() = std::move(moved);
+                    leaf->decor().set_suffix("");
+                }
             }
         }
+        saved->push_back(std::move(comment));
         restore_inline_comments(*inline_table, *saved);
+    } else if (!comment.empty()) {
+        set_inline_table_inline_comment(*inline_table, key, comment);
     }
+}
+
+// The entry that now comes first takes the text that followed "{" before
+// the removed first entry. On a multi-line table it keeps its own comment
+// lines, while the comment after the removed entry (the inline part of its
+// own prefix) goes with that entry.
+void take_over_opening(toml::InlineTable& table, const toml::RawString& removed_prefix) {
+    std::vector<size_t> visible = visible_positions(table.items);
+    toml::RawString& prefix = table.items.entries()[visible.front()].key.leaf_decor.prefix;
+    std::string_view own = side_text(prefix);
+    if (own.find('\n') == std::string_view::npos) {
+        prefix = removed_prefix;
+        return;
+    }
+    std::string_view opening = side_text(removed_prefix);
+    opening = trim_white_space_end(opening.substr(0, opening.find('\n')));
+    PrefixParts parts = PrefixParts::split(own);
+    std::string updated;
+    updated.reserve(opening.size() + 1 + parts.block.size() + parts.indent.size());
+    updated.append(opening);
+    updated.push_back('\n');
+    updated.append(parts.block);
+    updated.append(parts.indent);
+    prefix.set(updated);
+}
+
+// The entry that now comes last stands before the closing brace: it takes the
+// text the removed last entry had there. A comment in that text belonged to
+// the removed entry; when the new last entry has a comment of its own (after
+// its value, or in its slot, the trailing text), that comment supplies the
+// spacing and the line break.
+void take_over_closing(toml::InlineTable& table, toml::Item& removed, bool has_comment) {
+    toml::Value* last = last_rendered_value(table.items);
+    if (!last) return;
+    toml::RawString& suffix = last->decor().suffix;
+    std::string_view own = trim_white_space(side_text(suffix));
+    if (!own.empty() && own.front() == '#') return;  // its comment and line break stay
+    if (has_comment) {
+        suffix.set("");
+        return;
+    }
+    toml::Value* removed_value = removed.as_value();
+    toml::Value* closing = removed_value ? last_rendered_value(*removed_value) : nullptr;
+    if (!closing || closing->decor().suffix.is_absent()) {
+        suffix.reset();
+        return;
+    }
+    std::string_view text = side_text(closing->decor().suffix);
+    std::string_view trimmed = trim_white_space(text);
+    if (trimmed.empty()) {
+        suffix.set(text);
+        return;
+    }
+    size_t line_end = text.find('\n');
+    if (line_end == std::string_view::npos) {
+        suffix.reset();
+    } else {
+        suffix.set(text.substr(line_end));
+    }
+}
+
+// A copy of a source entry that fits where it lands: line breaks of a
+// multi-line inline table stay behind (its inline comment comes along), and
+// tables render after what precedes them in the target.
+toml::Item copy_entry_for_merge(const toml::Item& source, std::string_view key, const toml::Item& item) {
+    toml::Item copy = item;
+    if (toml::Value* v = copy.as_value()) {
+        std::optional<std::string> comment;
+        if (const toml::InlineTable* it = as_inline_table(source)) {
+            comment = get_inline_table_inline_comment(*it, key);
+            // Spacing before a comma or the closing brace means nothing elsewhere.
+            toml::RawString& suffix = v->decor().suffix;
+            if (suffix.is_present() && trim_white_space(side_text(suffix)).empty()) suffix.reset();
+        }
+        fit_copied_value_decor(*v, comment);
+    } else {
+        forget_render_positions(copy);
+    }
+    return copy;
 }
 
 }  // namespace
@@ -153,12 +283,19 @@ Result<std::vector<std::string>> item_keys(const toml::Item& item) {
 
 std::optional<toml::Value> inline_table_remove(toml::InlineTable& table, std::string_view key) {
     SavedComments saved = save_inline_comments(table);
-    size_t position = visible_index_of(table.items, key);
-    std::optional<toml::Item> removed = table.items.remove(key);
+    const size_t position = visible_index_of(table.items, key);
+    const size_t count = saved.size();
+    std::optional<std::pair<toml::Key, toml::Item>> removed = table.items.remove_entry(key);
     if (!removed || position == static_cast<size_t>(-1)) return std::nullopt;
     saved.erase(saved.begin() + static_cast<std::ptrdiff_t>(position));
+    if (!saved.empty()) {
+        if (position == 0) take_over_opening(table, removed->first.leaf_decor.prefix);
+        if (position + 1 == count && !table.trailing_comma) {
+            take_over_closing(table, removed->second, !saved.back().empty());
+        }
+    }
     restore_inline_comments(table, saved);
-    if (toml::Value* v = removed->as_value()) return std::move(*v);
+    if (toml::Value* v = removed->second.as_value()) return std::move(*v);
     return std::nullopt;
 }
 
@@ -216,27 +353,35 @@ Result<ReplacedKeys> merge_table_entries(toml::Item& target, const toml::Item& s
     const toml::EntryMap* into = target.table_like();
     if (!into) return unsupported_op(target, "|");
 
-    // Presence is decided for every key before anything is written.
-    std::vector<std::string> keys;
-    std::vector<bool> present;
-    keys.reserve(from->raw_size());
-    present.reserve(from->raw_size());
+    // Presence is decided for every key before anything is written, and the
+    // comment lines that new keys bring are checked before the first write,
+    // so that a failing merge changes nothing.
+    struct Planned {
+        std::string key;
+        bool present;
+        std::optional<std::string> comment;
+    };
+    std::vector<Planned> plan;
+    plan.reserve(from->raw_size());
     for (const toml::Entry& e : from->entries()) {
         if (e.item.is_none()) continue;
-        keys.push_back(e.key.key);
-        present.push_back(into->contains_key(e.key.key));
+        bool present = into->contains_key(e.key.key);
+        std::optional<std::string> comment = present ? std::nullopt : get_block_comment(source, e.key.key);
+        if (comment) {
+            Result<std::string> checked = build_block_or_default(*comment, "", "");
+            if (!checked) return std::move(checked).error();
+        }
+        plan.push_back(Planned{e.key.key, present, std::move(comment)});
     }
 
     ReplacedKeys replaced;
-    for (size_t i = 0; i < keys.size(); ++i) {
-        const std::string& key = keys[i];
-        if (present[i]) replaced.push_back(key);
-        const toml::Item* item = source.get(key);
+    for (Planned& step : plan) {
+        if (step.present) replaced.push_back(step.key);
+        const toml::Item* item = source.get(step.key);
         if (!item) continue;
-        std::optional<std::string> comment = present[i] ? std::nullopt : get_block_comment(source, key);
-        set_with_decor_preservation(target, key, toml::Item(*item));
-        if (comment) {
-            Status set = set_block_comment(target, key, *comment);
+        set_with_decor_preservation(target, step.key, copy_entry_for_merge(source, step.key, *item));
+        if (step.comment) {
+            Status set = set_block_comment(target, step.key, *step.comment);
             if (!set) return std::move(set.error());
         }
     }

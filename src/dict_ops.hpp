@@ -12,6 +12,7 @@
 
 #include "../toml/model.hpp"
 #include "error.hpp"
+#include "kinds.hpp"
 
 namespace quillon {
 
@@ -34,11 +35,27 @@ Result<bool> item_has_key(const toml::Item& item, std::string_view key);
 // Visible keys in order; TypeError "TOML <kind> item does not support keys()".
 Result<std::vector<std::string>> item_keys(const toml::Item& item);
 
+// Applies `action(key text)` to each visible key of a table-like item, in
+// order; the first failing action stops the walk and its error is returned.
+// TypeError "TOML <kind> item does not support keys()" for other items.
+template <class Action>
+Status for_each_key(const toml::Item& item, Action&& action) {
+    const toml::EntryMap* items = item.table_like();
+    if (!items) return unsupported_op(item, "keys()");
+    for (const toml::Entry& e : items->entries()) {
+        if (e.item.is_none()) continue;
+        Status st = action(e.key.key);
+        if (!st) return st;
+    }
+    return ok_status();
+}
+
 // Removes the last visible entry. KeyError "popitem(): dictionary is empty".
 Result<std::pair<std::string, toml::Item>> item_popitem(toml::Item& item);
 // Removes `key` (KeyError(key) when missing); returns the removed item and key.
 Result<std::pair<toml::Item, std::string>> table_pop(toml::Item& item, std::string_view key);
-// Removes `key` keeping every other entry's inline comment on its entry.
+// Removes `key` keeping every other entry's inline comment on its entry; the
+// entry that becomes first or last takes over the text next to the brace.
 std::optional<toml::Value> inline_table_remove(toml::InlineTable& table, std::string_view key);
 
 // The default of pop(key, *default) from its extra positional arguments:

@@ -81,9 +81,14 @@ Status store_copied_entry(PyObject* dict, PyObject* key, PyObject* value) {
 }
 
 // Read borrow of another document and the item at `path` in it.
-Result<ReplacedKeys> merge_from_document(toml::Item& target, DocumentObject* doc, const Path& path) {
+Result<ReplacedKeys> merge_from_document(toml::Item& target, DocumentObject* doc, const Path& path,
+                                         std::optional<uint64_t> stamp = std::nullopt) {
     auto access = ReadBorrow::take(doc->guard);
     if (!access) return std::move(access).error();
+    if (stamp) {
+        Status fresh = check_fresh(doc, path, *stamp);
+        if (!fresh) return std::move(fresh).error();
+    }
     auto source = navigate_path(doc->inner.root, path);
     if (!source) return std::move(source).error();
     return merge_table_entries(target, **source);
@@ -137,7 +142,36 @@ Result<ReplacedKeys> ResolvedUpdate::apply(toml::Item& target) && {
     TomlSource& toml_source = std::get<TomlSource>(source);
     if (auto* owned = std::get_if<toml::Item>(&toml_source)) return merge_table_entries(target, *owned);
     const DocumentRef& ref = std::get<DocumentRef>(toml_source);
-    return merge_from_document(target, as_document(ref.document.get()), ref.path);
+    return merge_from_document(target, as_document(ref.document.get()), ref.path, ref.stamp);
+}
+
+Result<PendingUpdate> PendingUpdate::prepare(PyObject* other, PyObject* kwargs, DocumentObject* target_document) {
+    PendingUpdate pending;
+    if (other && other != Py_None) {
+        Result<ResolvedUpdate> resolved = resolve_update(other, target_document);
+        if (!resolved) return std::move(resolved).error();
+        pending.other.emplace(std::move(*resolved));
+    }
+    if (kwargs) {
+        Result<UpdatePairs> pairs = dict_to_pairs(kwargs);
+        if (!pairs) return std::move(pairs).error();
+        pending.keywords = std::move(*pairs);
+    }
+    return pending;
+}
+
+Result<ReplacedKeys> PendingUpdate::apply(toml::Item& target) && {
+    ReplacedKeys replaced;
+    if (other) {
+        Result<ReplacedKeys> applied = std::move(*other).apply(target);
+        if (!applied) return std::move(applied).error();
+        replaced = std::move(*applied);
+    }
+    if (!keywords.empty()) {
+        ReplacedKeys more = apply_update_pairs(target, std::move(keywords));
+        replaced.insert(replaced.end(), more.begin(), more.end());
+    }
+    return replaced;
 }
 
 Result<ResolvedUpdate> resolve_update(PyObject* other, DocumentObject* target_document) {
@@ -154,7 +188,7 @@ Result<ResolvedUpdate> resolve_update(PyObject* other, DocumentObject* target_do
         if (!access) return std::move(access).error();
         Status fresh = check_fresh(doc, proxy->path, proxy->stamp);
         if (!fresh) return std::move(fresh).error();
-        return ResolvedUpdate{TomlSource(DocumentRef{PyRef::borrow(proxy->doc), proxy->path})};
+        return ResolvedUpdate{TomlSource(DocumentRef{PyRef::borrow(proxy->doc), proxy->path, proxy->stamp})};
     }
     if (PyObject_TypeCheck(other, classes.document)) {
         if (other == target_doc) {
@@ -162,7 +196,7 @@ Result<ResolvedUpdate> resolve_update(PyObject* other, DocumentObject* target_do
             if (!root) return std::move(root).error();
             return ResolvedUpdate{TomlSource(toml::Item(std::move(*root)))};
         }
-        return ResolvedUpdate{TomlSource(DocumentRef{PyRef::borrow(other), Path()})};
+        return ResolvedUpdate{TomlSource(DocumentRef{PyRef::borrow(other), Path(), std::nullopt})};
     }
     auto pairs = extract_update_pairs(other);
     if (!pairs) return std::move(pairs).error();

@@ -3,6 +3,8 @@
 // writing, and applying them afterwards.
 #pragma once
 
+#include <cstdint>
+#include <optional>
 #include <variant>
 
 #include "dict_ops.hpp"
@@ -28,6 +30,10 @@ Result<UpdatePairs> extract_update_pairs(PyObject* other);
 struct DocumentRef {
     PyRef document;  // a DocumentObject
     Path path;
+    // The stamp of the Item that named the place; none for a whole Document.
+    // Checked again when the merge is applied, since code run between the
+    // resolution and the write may have changed the other document.
+    std::optional<uint64_t> stamp;
 };
 // Where a merge reads from: an owned copy of a model item, or a reference.
 using TomlSource = std::variant<toml::Item, DocumentRef>;
@@ -44,6 +50,18 @@ struct ResolvedUpdate {
 // the same document is copied now (so reading it cannot clash with writing);
 // an Item or Document of another document is referenced.
 Result<ResolvedUpdate> resolve_update(PyObject* other, DocumentObject* target_document);
+
+// The arguments of update(other, **kwargs) made ready before the target is
+// borrowed for writing: `other` resolved (None counts as absent) and the
+// keyword arguments turned into pairs.
+struct PendingUpdate {
+    std::optional<ResolvedUpdate> other;
+    UpdatePairs keywords;
+
+    static Result<PendingUpdate> prepare(PyObject* other, PyObject* kwargs, DocumentObject* target_document);
+    // Applies `other`, then the keywords; the replaced keys of both, in order.
+    Result<ReplacedKeys> apply(toml::Item& target) &&;
+};
 
 // Merges `other` (an Item, a Document, or anything extract_update_pairs
 // accepts) into `target`, which belongs to no document yet.

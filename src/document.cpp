@@ -13,6 +13,7 @@
 #include "paths.hpp"
 #include "type_factories.hpp"
 #include "value.hpp"
+#include "views.hpp"
 
 namespace quillon {
 namespace {
@@ -211,6 +212,37 @@ PyObject* document_iter(PyObject* self) {
     });
 }
 
+// keys(), values(), items(): live views of the root table.
+PyObject* root_view(PyObject* self, const Signature& sig, PyTypeObject* type, PyObject* const* args,
+                    Py_ssize_t nargs, PyObject* kwnames) {
+    return boundary([&]() -> PyObject* {
+        Bound a;
+        if (Status st = bind_fastcall(sig, args, nargs, kwnames, a); !st) return std::move(st.error()).raise();
+        DocumentObject* d = as_document(self);
+        Result<ReadBorrow> access = ReadBorrow::take(d->guard);
+        if (!access) return std::move(access).error().raise();
+        Result<PyRef> view = make_view(type, self, Path());
+        if (!view) return std::move(view).error().raise();
+        return view->release();
+    });
+}
+
+constexpr Signature kKeysSignature{"Document.keys()", {}};
+constexpr Signature kValuesSignature{"Document.values()", {}};
+constexpr Signature kItemsSignature{"Document.items()", {}};
+
+PyObject* document_keys(PyObject* self, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
+    return root_view(self, kKeysSignature, classes.keys_view, args, nargs, kwnames);
+}
+
+PyObject* document_values(PyObject* self, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
+    return root_view(self, kValuesSignature, classes.values_view, args, nargs, kwnames);
+}
+
+PyObject* document_items(PyObject* self, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
+    return root_view(self, kItemsSignature, classes.items_view, args, nargs, kwnames);
+}
+
 PyObject* document_str(PyObject* self) {
     PyRef dict(document_value(self, nullptr));
     if (!dict) return nullptr;
@@ -257,6 +289,9 @@ PyMethodDef document_methods[] = {
     {"__copy__", QUILLON_FASTCALL(document_copy), METH_FASTCALL | METH_KEYWORDS, "__copy__($self)\n--\n\n"},
     {"__deepcopy__", QUILLON_FASTCALL(document_deepcopy), METH_FASTCALL | METH_KEYWORDS,
      "__deepcopy__($self, _memo=None)\n--\n\n"},
+    {"keys", QUILLON_FASTCALL(document_keys), METH_FASTCALL | METH_KEYWORDS, "keys($self)\n--\n\n"},
+    {"values", QUILLON_FASTCALL(document_values), METH_FASTCALL | METH_KEYWORDS, "values($self)\n--\n\n"},
+    {"items", QUILLON_FASTCALL(document_items), METH_FASTCALL | METH_KEYWORDS, "items($self)\n--\n\n"},
     {"get", QUILLON_FASTCALL(document_get), METH_FASTCALL | METH_KEYWORDS,
      "get($self, key, default=None, /)\n--\n\n"},
     {"pop", QUILLON_FASTCALL(document_pop), METH_FASTCALL | METH_KEYWORDS, "pop($self, key, /, *default)\n--\n\n"},

@@ -227,13 +227,7 @@ Result<std::optional<Key>> item_setitem_str(toml::Item& item, std::string_view k
     const toml::EntryMap* entries = item.table_like();
     if (!entries) return subscript_type_error(item);
     bool existed = entries->contains_key(key);
-    // Inside an inline table a comment must be followed by a line break: the
-    // new value's end-of-line comment moves into the entry's comment slot.
-    toml::InlineTable* inline_table = item.as_value() ? item.as_value()->as_inline_table() : nullptr;
-    std::string comment;
-    if (inline_table && new_item.as_value()) comment = take_value_inline_comment(*new_item.as_value());
     set_with_decor_preservation(item, key, std::move(new_item));
-    if (!comment.empty()) set_inline_table_inline_comment(*inline_table, key, comment);
     if (!existed) return std::optional<Key>();
     return std::optional<Key>(Key::str(std::string(key)));
 }

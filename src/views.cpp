@@ -1,11 +1,187 @@
 #include "views.hpp"
 
+#include <new>
+#include <string>
+#include <utility>
+
+#include "args.hpp"
+#include "boundary.hpp"
+#include "dict_ops.hpp"
+#include "item_ops.hpp"
+#include "item_proxy.hpp"
+#include "paths.hpp"
 #include "type_factories.hpp"
 
 namespace quillon {
+
+Result<PyRef> make_view(PyTypeObject* type, PyObject* doc, Path path) {
+    PyObject* self = type->tp_alloc(type, 0);
+    if (!self) return Error::fetch();
+    ViewObject* v = as_view(self);
+    new (&v->guard) BorrowGuard();
+    new (&v->path) Path(std::move(path));
+    v->doc = Py_NewRef(doc);
+    v->stamp = as_document(doc)->generation;
+    return PyRef(self);
+}
+
+Result<ViewRead> ViewRead::open(ViewObject* view) {
+    auto self = ReadBorrow::take(view->guard);
+    if (!self) return std::move(self).error();
+    DocumentObject* doc = view->document();
+    auto access = ReadBorrow::take(doc->guard);
+    if (!access) return std::move(access).error();
+    Status fresh = check_fresh(doc, view->path, view->stamp);
+    if (!fresh) return std::move(fresh).error();
+    auto found = navigate_path(doc->inner.root, view->path);
+    if (!found) return std::move(found).error();
+    return ViewRead(std::move(*self), std::move(*access), view, *found);
+}
+
 namespace {
 
-// Views are made only by the module, which constructs `path` in place and
+PyObject* raise_obj(Error err) { return std::move(err).raise(); }
+
+int raise_int(Error err) {
+    std::move(err).raise();
+    return -1;
+}
+
+Result<PyRef> text_to_str(std::string_view text) {
+    PyObject* s = PyUnicode_DecodeUTF8(text.data(), static_cast<Py_ssize_t>(text.size()), nullptr);
+    if (!s) return Error::fetch();
+    return PyRef(s);
+}
+
+// What one element of a view's iteration is.
+enum class Element { Key, Value, Pair };
+
+Element element_of(PyObject* self) {
+    if (Py_IS_TYPE(self, classes.keys_view)) return Element::Key;
+    if (Py_IS_TYPE(self, classes.values_view)) return Element::Value;
+    return Element::Pair;
+}
+
+// The elements of a view at this moment, in entry order: key strings, fresh
+// child Items, or (key, child Item) tuples.
+Result<PyRef> view_elements(PyObject* self) {
+    auto ref = ViewRead::open(as_view(self));
+    if (!ref) return std::move(ref).error();
+    const Element element = element_of(self);
+    PyRef list(PyList_New(0));
+    if (!list) return Error::fetch();
+    ViewObject* view = ref->view();
+    Status walked = for_each_key(ref->item(), [&](const std::string& key) -> Status {
+        PyRef entry;
+        if (element != Element::Value) {
+            Result<PyRef> text = text_to_str(key);
+            if (!text) return std::move(text).error();
+            entry = std::move(*text);
+        }
+        if (element != Element::Key) {
+            Result<PyRef> child = child_proxy_typed(view->doc, view->path, Key::str(key));
+            if (!child) return std::move(child).error();
+            if (element == Element::Pair) {
+                entry = PyRef(PyTuple_Pack(2, entry.get(), child->get()));
+                if (!entry) return Error::fetch();
+            } else {
+                entry = std::move(*child);
+            }
+        }
+        if (PyList_Append(list.get(), entry.get()) < 0) return Error::fetch();
+        return ok_status();
+    });
+    if (!walked) return std::move(walked).error();
+    return list;
+}
+
+Result<size_t> view_len(PyObject* self) {
+    auto ref = ViewRead::open(as_view(self));
+    if (!ref) return std::move(ref).error();
+    std::optional<size_t> n = item_len(ref->item());
+    if (!n) return Error::type_error("TOML item has no len()");
+    return *n;
+}
+
+Py_ssize_t view_len_slot(PyObject* self) {
+    return boundary<Py_ssize_t>(-1, [&]() -> Py_ssize_t {
+        Result<size_t> n = view_len(self);
+        if (!n) return raise_int(std::move(n).error());
+        return static_cast<Py_ssize_t>(*n);
+    });
+}
+
+PyObject* view_iter_slot(PyObject* self) {
+    return boundary([&]() -> PyObject* {
+        Result<PyRef> list = view_elements(self);
+        if (!list) return raise_obj(std::move(list).error());
+        return PyObject_GetIter(list->get());
+    });
+}
+
+constexpr Signature kKeysReversed{"KeysView.__reversed__()", {}};
+constexpr Signature kValuesReversed{"ValuesView.__reversed__()", {}};
+constexpr Signature kItemsReversed{"ItemsView.__reversed__()", {}};
+
+const Signature& reversed_signature(PyObject* self) {
+    switch (element_of(self)) {
+        case Element::Key: return kKeysReversed;
+        case Element::Value: return kValuesReversed;
+        case Element::Pair: break;
+    }
+    return kItemsReversed;
+}
+
+PyObject* view_reversed(PyObject* self, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
+    return boundary([&]() -> PyObject* {
+        Bound a;
+        if (Status st = bind_fastcall(reversed_signature(self), args, nargs, kwnames, a); !st) {
+            return raise_obj(std::move(st).error());
+        }
+        Result<PyRef> list = view_elements(self);
+        if (!list) return raise_obj(std::move(list).error());
+        if (PyList_Reverse(list->get()) < 0) return nullptr;
+        return PyObject_GetIter(list->get());
+    });
+}
+
+// KeysView(['a', 'b']): key texts in single quotes, not escaped.
+Result<std::string> keys_repr(PyObject* self) {
+    auto ref = ViewRead::open(as_view(self));
+    if (!ref) return std::move(ref).error();
+    std::string out = "KeysView([";
+    bool first = true;
+    Status walked = for_each_key(ref->item(), [&](const std::string& key) -> Status {
+        if (!first) out += ", ";
+        first = false;
+        out += '\'';
+        out += key;
+        out += '\'';
+        return ok_status();
+    });
+    if (!walked) return std::move(walked).error();
+    out += "])";
+    return out;
+}
+
+PyObject* view_repr_slot(PyObject* self) {
+    return boundary([&]() -> PyObject* {
+        const Element element = element_of(self);
+        if (element == Element::Key) {
+            Result<std::string> text = keys_repr(self);
+            if (!text) return raise_obj(std::move(text).error());
+            Result<PyRef> s = text_to_str(*text);
+            if (!s) return raise_obj(std::move(s).error());
+            return s->release();
+        }
+        Result<size_t> n = view_len(self);
+        if (!n) return raise_obj(std::move(n).error());
+        const char* format = element == Element::Value ? "ValuesView(<%zu values>)" : "ItemsView(<%zu items>)";
+        return PyUnicode_FromFormat(format, *n);
+    });
+}
+
+// Views are made only by make_view, which constructs `path` in place and
 // stores a strong reference in `doc`.
 void view_dealloc(PyObject* self) {
     PyTypeObject* tp = Py_TYPE(self);
@@ -16,25 +192,52 @@ void view_dealloc(PyObject* self) {
     Py_DECREF(tp);
 }
 
+#define QUILLON_FASTCALL(f) reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(f))
+
+PyMethodDef view_methods[] = {
+    {"__reversed__", QUILLON_FASTCALL(view_reversed), METH_FASTCALL | METH_KEYWORDS, "__reversed__($self)\n--\n\n"},
+    {nullptr, nullptr, 0, nullptr},
+};
+
 const char kKeysViewDoc[] = "A live view of the string keys in a TOML table (or the document root).";
 const char kValuesViewDoc[] = "A live view of the values in a TOML table (or the document root).";
 const char kItemsViewDoc[] = "A live view of the (key, value) pairs in a TOML table (or the document root).";
 
+#define QUILLON_VIEW_COMMON_SLOTS                                              \
+    {Py_tp_dealloc, reinterpret_cast<void*>(view_dealloc)},                    \
+        {Py_tp_methods, view_methods},                                         \
+        {Py_tp_iter, reinterpret_cast<void*>(view_iter_slot)},                 \
+        {Py_tp_repr, reinterpret_cast<void*>(view_repr_slot)},                 \
+        {Py_mp_length, reinterpret_cast<void*>(view_len_slot)}
+
 PyType_Slot keys_view_slots[] = {
     {Py_tp_doc, const_cast<char*>(kKeysViewDoc)},
-    {Py_tp_dealloc, reinterpret_cast<void*>(view_dealloc)},
+    QUILLON_VIEW_COMMON_SLOTS,
+    {Py_sq_contains, reinterpret_cast<void*>(keys_view_contains)},
+    {Py_tp_richcompare, reinterpret_cast<void*>(keys_view_richcompare)},
+    {Py_tp_hash, reinterpret_cast<void*>(PyObject_HashNotImplemented)},
+    {Py_nb_or, reinterpret_cast<void*>(keys_view_or)},
+    {Py_nb_xor, reinterpret_cast<void*>(keys_view_xor)},
+    {Py_nb_and, reinterpret_cast<void*>(keys_view_and)},
+    {Py_nb_subtract, reinterpret_cast<void*>(keys_view_sub)},
     {0, nullptr},
 };
 PyType_Slot values_view_slots[] = {
     {Py_tp_doc, const_cast<char*>(kValuesViewDoc)},
-    {Py_tp_dealloc, reinterpret_cast<void*>(view_dealloc)},
+    QUILLON_VIEW_COMMON_SLOTS,
+    {Py_sq_contains, reinterpret_cast<void*>(values_view_contains)},
     {0, nullptr},
 };
 PyType_Slot items_view_slots[] = {
     {Py_tp_doc, const_cast<char*>(kItemsViewDoc)},
-    {Py_tp_dealloc, reinterpret_cast<void*>(view_dealloc)},
+    QUILLON_VIEW_COMMON_SLOTS,
+    {Py_sq_contains, reinterpret_cast<void*>(items_view_contains)},
+    {Py_tp_richcompare, reinterpret_cast<void*>(items_view_richcompare)},
+    {Py_tp_hash, reinterpret_cast<void*>(PyObject_HashNotImplemented)},
     {0, nullptr},
 };
+
+#undef QUILLON_VIEW_COMMON_SLOTS
 
 constexpr int kViewSize = static_cast<int>(sizeof(ViewObject));
 constexpr unsigned int kViewFlags = Py_TPFLAGS_DEFAULT | kNoConstructorFlag;

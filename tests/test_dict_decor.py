@@ -239,3 +239,137 @@ def test_update_replacing_value_keeps_its_comment():
     doc = parse("[t]\nx = 1 # why\n")
     doc["t"].update({"x": 2, "y": 3})
     assert doc.as_toml() == "[t]\nx = 2 # why\ny = 3\n"
+
+
+# ---- end-of-line comments carried into inline tables ----
+
+COMMENTED_SOURCE = "x = 1 # c\n[s]\ny = 2 # why\n"
+
+
+def reparsed(text):
+    """The value of TOML 1.1 text (inline tables may span lines)."""
+    return parse(text).value
+
+
+@pytest.mark.parametrize(
+    ("target", "write", "expected"),
+    [
+        pytest.param(
+            "t = { a = 1 }\n", lambda t, src: t.__setitem__("k", src["x"]), "t = { a = 1, k = 1 # c\n}\n",
+            id="assign",
+        ),
+        pytest.param(
+            "t = { a = 1 }\n", lambda t, src: t.update({"k": src["x"]}), "t = { a = 1, k = 1 # c\n}\n",
+            id="update-dict",
+        ),
+        pytest.param(
+            "t = { a = 1 }\n", lambda t, src: t.update(src["s"]), "t = { a = 1, y = 2 # why\n}\n",
+            id="update-from-table",
+        ),
+        pytest.param(
+            "t = {a = 1}\n", lambda t, src: t.__ior__(src["s"]), "t = {a = 1, y = 2 # why\n}\n",
+            id="ior-from-table",
+        ),
+        pytest.param(
+            "t = { a = 1 }\n", lambda t, src: t.setdefault("k", src["x"]), "t = { a = 1, k = 1 # c\n}\n",
+            id="setdefault",
+        ),
+    ],
+)
+def test_comment_of_new_value_moves_after_the_entry(target, write, expected):
+    src = parse(COMMENTED_SOURCE)
+    doc = parse(target)
+    write(doc["t"], src)
+    assert doc.as_toml() == expected
+    assert reparsed(doc.as_toml()) == doc.value
+    new_key = list(doc["t"])[-1]
+    assert doc["t"][new_key].inline_comment in ("# c", "# why")
+
+
+def test_merged_copy_of_inline_table_keeps_comment_after_entry():
+    src = parse(COMMENTED_SOURCE)
+    doc = parse("t = { a = 1 }\n")
+    merged = doc["t"] | src["s"]
+    assert merged.as_toml() == "{ a = 1, y = 2 # why\n}"
+    assert doc.as_toml() == "t = { a = 1 }\n"
+
+
+def test_replacing_an_inline_entry_keeps_its_own_comment():
+    src = parse(COMMENTED_SOURCE)
+    doc = parse("t = {\n  a = 1, # one\n  b = 2, # two\n}\n")
+    doc["t"]["a"] = src["x"]
+    doc["t"].update({"b": src["s"]["y"]})
+    assert doc.as_toml() == "t = {\n  a = 1, # one\n  b = 2, # two\n}\n"
+
+
+@pytest.mark.parametrize(
+    ("source", "expected"),
+    [
+        pytest.param(
+            "t = {\n  a = 1, # one\n  b = 2 # two\n}\n",
+            "t = {\n  a = 1, # one\n  b = 2, # two\nc = 3 }\n",
+            id="comment-after-last-value",
+        ),
+        pytest.param("t = { a.b = 1 }\n", "t = { a.b = 1, c = 3 }\n", id="dotted-last"),
+        pytest.param("t = {a.b = 1, a.c = 2}\n", "t = {a.b = 1, a.c = 2, c = 3 }\n", id="dotted-last-tight"),
+    ],
+)
+def test_adding_after_last_entry_keeps_its_comment_and_spacing(source, expected):
+    doc = parse(source)
+    doc["t"]["c"] = 3
+    assert doc.as_toml() == expected
+    assert reparsed(expected) == doc.value
+
+
+# ---- removing the first or last entry of an inline table ----
+
+
+@pytest.mark.parametrize(
+    ("source", "key", "expected"),
+    [
+        pytest.param("t = { a = 1, b = 2 }\n", "b", "t = { a = 1 }\n", id="spaced-last"),
+        pytest.param("t = {a = 1, b = 2}\n", "b", "t = {a = 1}\n", id="tight-last"),
+        pytest.param("t = { a = 1, b = 2, }\n", "b", "t = { a = 1, }\n", id="trailing-comma-last"),
+        pytest.param("t = { a = 1, b = 2 }\n", "a", "t = { b = 2 }\n", id="spaced-first"),
+        pytest.param("t = {a = 1, b = 2}\n", "a", "t = {b = 2}\n", id="tight-first"),
+        pytest.param("t = {\n  a = 1,\n  b = 2\n}\n", "b", "t = {\n  a = 1\n}\n", id="multiline-last"),
+        pytest.param(
+            "t = {\n  a = 1 # one\n  , b = 2 # two\n}\n", "b", "t = {\n  a = 1 # one\n  }\n",
+            id="comment-in-value-suffix",
+        ),
+        pytest.param(
+            "t = {\n  a = 1, # one\n  b = 2 # two\n}\n", "b", "t = {\n  a = 1 # one\n}\n",
+            id="comment-of-removed-last",
+        ),
+        pytest.param(
+            "t = {\n  a = 1, # one\n  b = 2, # two\n}\n", "a", "t = {\n  b = 2, # two\n}\n",
+            id="multiline-first",
+        ),
+        pytest.param(
+            "t = { # head\n  a = 1, # one\n  # about b\n  b = 2, # two\n}\n",
+            "a",
+            "t = { # head\n  # about b\n  b = 2, # two\n}\n",
+            id="multiline-first-keeps-comment-lines",
+        ),
+        pytest.param("t = { a.b = 1, c = 3 }\n", "c", "t = { a.b = 1 }\n", id="dotted-becomes-last"),
+        pytest.param("t = { c = 3, a.b = 1 }\n", "a", "t = { c = 3 }\n", id="dotted-removed-last"),
+    ],
+)
+@pytest.mark.parametrize("how", ["del", "pop"])
+def test_removal_keeps_the_braces_tidy(source, key, expected, how):
+    doc = parse(source)
+    if how == "del":
+        del doc["t"][key]
+    else:
+        doc["t"].pop(key)
+    assert doc.as_toml() == expected
+    assert reparsed(expected) == doc.value
+
+
+def test_popitem_from_single_line_inline_table_keeps_spacing():
+    doc = parse("t = { a = 1, b = 2, c = 3 }\n")
+    doc["t"].popitem()
+    doc["t"].popitem()
+    assert doc.as_toml() == "t = { a = 1 }\n"
+    doc["t"].popitem()
+    assert doc.as_toml() == "t = {}\n"

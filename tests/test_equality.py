@@ -343,3 +343,60 @@ def test_stale_item_on_the_other_side_raises():
         Document.parse("x = 1") == ref
     with pytest.raises(RuntimeError, match="stale: the document has been modified"):
         Document.parse("t = {x = 1}") == {"t": ref}
+
+
+# ---- tables, views and references of the same document ----
+
+
+@needs_getitem
+@needs_item_eq
+@pytest.mark.parametrize(
+    "text, path, other, equal",
+    [
+        ("[t]\nx = 1\n[t.s]\ny = [1, {z = 2}]", ("t",), {"x": 1, "s": {"y": [1, {"z": 2}]}}, True),
+        ("[t]\nx = 1\n[t.s]\ny = [1, {z = 2}]", ("t",), {"x": 1, "s": {"y": [1, {"z": 3}]}}, False),
+        ("[t]\nx = 1", ("t",), Mapping({"x": 1.0}), True),
+        ("[t]\nx = 1", ("t",), Document.parse("x = 1"), True),
+        ("[t]\nx = 1", ("t",), Document.parse("x = 1.0"), False),
+        ("t = {x = {y = 1}}", ("t",), {"x": Mapping({"y": 1})}, True),
+        ("t = {x = [1, 2]}", ("t",), {"x": ListSub([1, 2])}, True),
+        ("t = {x = [1, 2]}", ("t",), {"x": (1, 2)}, False),
+        ("[[p]]\nx = 1\n[[p]]\nx = 2", ("p",), [Mapping({"x": 1}), {"x": 2}], True),
+        ("[[p]]\nx = 1", ("p",), [Mapping({"x": 1}), {}], False),
+        ("a = [{x = 1}, {x = [true]}]", ("a",), [{"x": 1}, {"x": [True]}], True),
+        ("a = [{x = 1}, {x = [true]}]", ("a",), [{"x": 1}, {"x": [1]}], False),
+        ("a = [[]]", ("a",), [[]], True),
+        ("a = [[]]", ("a",), [()], False),
+    ],
+)
+def test_nested_items_equal_python_objects(text, path, other, equal):
+    item = Document.parse(text)
+    for key in path:
+        item = item[key]
+    assert (item == other) is equal
+    assert (item != other) is not equal
+
+
+@needs_getitem
+@needs_item_eq
+def test_items_of_the_same_document_compare_by_content():
+    doc = Document.parse("[a]\nx = 1\n[b]\nx = 0x1\n[c]\nx = 1.0\n")
+    assert doc["a"] == doc["b"]
+    assert doc["a"] != doc["c"]
+    assert doc["a"]["x"] == doc["b"]["x"]
+    assert doc == {"a": doc["b"], "b": doc["a"], "c": {"x": 1}}
+
+
+@needs_getitem
+@needs_item_eq
+def test_stale_item_on_either_side_raises():
+    doc = Document.parse("[a]\nx = 1\n[b]\nx = 1\n")
+    a = doc["a"]
+    b = doc["b"]
+    doc["a"] = {"x": 1}
+    with pytest.raises(RuntimeError, match="stale: the document has been modified"):
+        a == b
+    with pytest.raises(RuntimeError, match="stale: the document has been modified"):
+        b == a
+    with pytest.raises(RuntimeError, match="stale: the document has been modified"):
+        b == {"x": a}
