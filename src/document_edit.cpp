@@ -50,13 +50,6 @@ Result<PyRef> make_proxy(PyObject* self, const std::string& key) {
     return into_typed(self, Path{Key::str(key)}, as_document(self)->generation);
 }
 
-// The plain value of a removed model item; an item that held nothing gives None.
-PyObject* removed_value(const toml::Item& removed) {
-    Result<PyRef> plain = item_to_py(removed);
-    if (!plain) return raise_obj(std::move(plain).error());
-    return plain->release();
-}
-
 // ---- item access ----
 
 PyObject* get_entry(PyObject* self, PyObject* key) {
@@ -232,15 +225,28 @@ PyObject* document_pop(PyObject* self, PyObject* const* args, Py_ssize_t nargs, 
         if (!text) return raise_obj(std::move(text).error());
         if (!*text) return *fallback ? Py_NewRef(*fallback) : raise_obj(non_string_key(a[0]));
         DocumentObject* d = as_document(self);
-        std::optional<toml::Item> removed;
-        {
+        // The plain value is made before the entry goes, so a value Python
+        // cannot hold (year 0, a leap second) fails with the document unchanged.
+        bool missing = false;
+        Result<PyRef> removed = [&]() -> Result<PyRef> {
             auto access = WriteBorrow::take(d->guard);
-            if (!access) return raise_obj(std::move(access).error());
-            removed = root_table(d).items.remove(**text);
-            if (removed) record_root_key_change(d, **text);
+            if (!access) return std::move(access).error();
+            const toml::Item* entry = root_table(d).items.get(**text);
+            if (!entry) {
+                missing = true;
+                return missing_key(**text);
+            }
+            Result<PyRef> plain = item_to_py(*entry);
+            if (!plain) return plain;
+            root_table(d).items.remove(**text);
+            record_root_key_change(d, **text);
+            return plain;
+        }();
+        if (!removed) {
+            if (missing && *fallback) return Py_NewRef(*fallback);
+            return raise_obj(std::move(removed).error());
         }
-        if (!removed) return *fallback ? Py_NewRef(*fallback) : raise_obj(missing_key(**text));
-        return removed_value(*removed);
+        return removed->release();
     });
 }
 
@@ -251,18 +257,29 @@ PyObject* document_popitem(PyObject* self, PyObject* const* args, Py_ssize_t nar
             return std::move(st).error().raise();
         }
         DocumentObject* d = as_document(self);
-        Result<std::pair<std::string, toml::Item>> popped = [&]() -> Result<std::pair<std::string, toml::Item>> {
+        Result<std::pair<std::string, PyRef>> popped = [&]() -> Result<std::pair<std::string, PyRef>> {
             auto access = WriteBorrow::take(d->guard);
             if (!access) return std::move(access).error();
+            // Converted before removal, as in pop().
+            const toml::Entry* last = nullptr;
+            for (const toml::Entry& e : root_table(d).items.entries()) {
+                if (!e.item.is_none()) last = &e;
+            }
+            PyRef plain;
+            if (last) {
+                Result<PyRef> converted = item_to_py(last->item);
+                if (!converted) return std::move(converted).error();
+                plain = std::move(*converted);
+            }
             auto taken = item_popitem(d->inner.root);
-            if (taken) record_root_key_change(d, taken->first);
-            return taken;
+            if (!taken) return std::move(taken).error();
+            record_root_key_change(d, taken->first);
+            return std::pair<std::string, PyRef>(std::move(taken->first), std::move(plain));
         }();
         if (!popped) return raise_obj(std::move(popped).error());
         PyRef key = text_to_str(popped->first);
         if (!key) return nullptr;
-        PyRef value(removed_value(popped->second));
-        if (!value) return nullptr;
+        PyRef value = std::move(popped->second);
         return PyTuple_Pack(2, key.get(), value.get());
     });
 }

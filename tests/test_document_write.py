@@ -352,3 +352,13 @@ def test_binding_messages(doc, call, message):
 def test_update_keyword_named_other_is_a_key(doc):
     doc.update(other=1)
     assert doc["other"].value == 1
+
+
+@pytest.mark.parametrize("remove", [lambda d: d.pop("z"), lambda d: d.popitem()])
+def test_pop_of_value_python_cannot_hold_leaves_document_unchanged(remove):
+    doc = Document.parse("a = 1\nz = 0000-01-01\n")
+    before = doc.as_toml()
+    with pytest.raises(ValueError):
+        remove(doc)
+    assert doc.as_toml() == before
+    assert "z" in doc
