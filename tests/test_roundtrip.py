@@ -157,12 +157,12 @@ def all_documents():
         yield pytest.param(text, id=name)
 
 
-@pytest.mark.parametrize("text", all_documents())
+@pytest.mark.parametrize("text", list(all_documents()))
 def test_unedited_document_renders_unchanged(text):
     assert Document.parse(text).as_toml() == text
 
 
-@pytest.mark.parametrize("text", all_documents())
+@pytest.mark.parametrize("text", list(all_documents()))
 def test_rendered_text_parses_to_the_same_text_again(text):
     once = Document.parse(text).as_toml()
     assert Document.parse(once).as_toml() == once
