@@ -4,6 +4,7 @@
 
 #include "kinds.hpp"
 #include "prefix_parts.hpp"
+#include "visible_entries.hpp"
 
 namespace quillon {
 
@@ -98,17 +99,6 @@ Status set_inline_table_block_comment(toml::InlineTable& table, std::string_view
     }
     target->key.leaf_decor.set_prefix(updated);
     return ok_status();
-}
-
-// Position of `key` among the visible entries, or npos.
-size_t visible_index(const toml::EntryMap& items, std::string_view key) {
-    size_t index = 0;
-    for (const toml::Entry& e : items.entries()) {
-        if (e.item.is_none()) continue;
-        if (e.key.key == key) return index;
-        ++index;
-    }
-    return static_cast<size_t>(-1);
 }
 
 std::optional<std::string> comment_from_slot(std::string_view slot) {
@@ -322,13 +312,13 @@ void set_array_inline_comment(toml::Array& array, size_t index, std::string_view
 }
 
 std::optional<std::string> get_inline_table_inline_comment(const toml::InlineTable& table, std::string_view key) {
-    size_t index = visible_index(table.items, key);
+    size_t index = visible_index_of(table.items, key);
     if (index == static_cast<size_t>(-1)) return std::nullopt;
     return comment_from_slot(it_slot_text(table, index));
 }
 
 void set_inline_table_inline_comment(toml::InlineTable& table, std::string_view key, std::string_view stored) {
-    size_t index = visible_index(table.items, key);
+    size_t index = visible_index_of(table.items, key);
     if (index == static_cast<size_t>(-1)) return;
     std::string_view slot = it_slot_text(table, index);
     if (PrefixParts::split(slot).inline_part == stored) return;
@@ -336,7 +326,7 @@ void set_inline_table_inline_comment(toml::InlineTable& table, std::string_view 
 }
 
 bool is_first_inline_table_key(const toml::InlineTable& table, std::string_view key) {
-    return visible_index(table.items, key) == 0;
+    return visible_index_of(table.items, key) == 0;
 }
 
 std::optional<std::string> get_element_inline_comment(const toml::Item& parent, const Key& last) {

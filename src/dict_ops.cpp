@@ -5,6 +5,7 @@
 #include "kinds.hpp"
 #include "list_decor.hpp"
 #include "prefix_parts.hpp"
+#include "visible_entries.hpp"
 
 namespace quillon {
 
@@ -15,24 +16,6 @@ const toml::Entry* first_visible_entry(const toml::EntryMap& items) {
         if (!e.item.is_none()) return &e;
     }
     return nullptr;
-}
-
-const toml::Entry* last_visible_entry(const toml::EntryMap& items) {
-    const auto& entries = items.entries();
-    for (size_t i = entries.size(); i > 0; --i) {
-        if (!entries[i - 1].item.is_none()) return &entries[i - 1];
-    }
-    return nullptr;
-}
-
-size_t visible_index_of(const toml::EntryMap& items, std::string_view key) {
-    size_t index = 0;
-    for (const toml::Entry& e : items.entries()) {
-        if (e.item.is_none()) continue;
-        if (e.key.key == key) return index;
-        ++index;
-    }
-    return static_cast<size_t>(-1);
 }
 
 toml::InlineTable* as_inline_table(toml::Item& item) {
@@ -165,14 +148,7 @@ void take_over_opening(toml::InlineTable& table, const toml::RawString& removed_
     }
     std::string_view opening = side_text(removed_prefix);
     opening = trim_white_space_end(opening.substr(0, opening.find('\n')));
-    PrefixParts parts = PrefixParts::split(own);
-    std::string updated;
-    updated.reserve(opening.size() + 1 + parts.block.size() + parts.indent.size());
-    updated.append(opening);
-    updated.push_back('\n');
-    updated.append(parts.block);
-    updated.append(parts.indent);
-    prefix.set(updated);
+    prefix.set(PrefixParts::with_inline(own, opening));
 }
 
 // The entry that now comes last stands before the closing brace: it takes the

@@ -5,13 +5,12 @@
 #include "dict_ops.hpp"
 #include "item_proxy.hpp"
 #include "paths.hpp"
+#include "raise.hpp"
 #include "type_factories.hpp"
 #include "views.hpp"
 
 namespace quillon {
 namespace {
-
-PyObject* raise_obj(Error err) { return std::move(err).raise(); }
 
 const char kDictItemDoc[] =
     "A TOML table or inline table.\n\n"

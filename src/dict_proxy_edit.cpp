@@ -12,21 +12,16 @@
 #include "item.hpp"
 #include "item_ops.hpp"
 #include "item_proxy.hpp"
+#include "key_errors.hpp"
 #include "paths.hpp"
+#include "py_new.hpp"
+#include "raise.hpp"
+#include "visible_entries.hpp"
 
 namespace quillon {
 namespace {
 
-PyObject* raise_obj(Error err) { return std::move(err).raise(); }
-
 bool is_dict_item(PyObject* obj) { return PyObject_TypeCheck(obj, classes.dict_item); }
-
-// KeyError whose argument is the text of repr(key), for keys that are not strings.
-Error non_string_key(PyObject* key) {
-    PyRef text(PyObject_Repr(key));
-    if (!text) return Error::fetch();
-    return Error::with_arg(PyExc_KeyError, std::move(text));
-}
 
 // The plain value of an entry about to be removed. It is made before the
 // removal, so that a value Python cannot represent (a date in year 0) leaves
@@ -36,12 +31,8 @@ Result<PyRef> plain_copy(const toml::Item& entry) { return item_to_py(entry); }
 // The last visible entry of a table-like item: the one popitem removes.
 const toml::Item* last_visible_item(const toml::Item& item) {
     const toml::EntryMap* items = item.table_like();
-    if (!items) return nullptr;
-    const auto& entries = items->entries();
-    for (size_t i = entries.size(); i > 0; --i) {
-        if (!entries[i - 1].item.is_none()) return &entries[i - 1].item;
-    }
-    return nullptr;
+    const toml::Entry* last = items ? last_visible_entry(*items) : nullptr;
+    return last ? &last->item : nullptr;
 }
 
 constexpr Param kPopParams[] = {{"key", ParamKind::PositionalOnly, true}};
@@ -94,17 +85,14 @@ PyObject* merged_copy(PyObject* self, PyObject* other) {
 // other | d: a plain dict of other's entries, overwritten by d's values.
 PyObject* merged_dict(PyObject* other, PyObject* self) {
     if (!is_mapping_like(other)) Py_RETURN_NOTIMPLEMENTED;
-    Result<PyRef> result = copy_mapping_to_pydict(other);
-    if (!result) return raise_obj(std::move(result).error());
-    Result<PyRef> values = [&]() -> Result<PyRef> {
+    Result<PyRef> result = copy_mapping_updated(other, [&]() -> Result<PyRef> {
         auto ref = ItemRead::open(as_proxy(self));
         if (!ref) return std::move(ref).error();
         const toml::EntryMap* items = ref->item().table_like();
         if (!items) return unsupported_op(ref->item(), "|");
         return table_to_pydict(*items);
-    }();
-    if (!values) return raise_obj(std::move(values).error());
-    if (PyDict_Update(result->get(), values->get()) < 0) return nullptr;
+    });
+    if (!result) return raise_obj(std::move(result).error());
     return result->release();
 }
 
@@ -174,7 +162,7 @@ PyObject* dict_item_popitem(PyObject* self, PyObject* const* args, Py_ssize_t na
             return std::pair<std::string, PyRef>(std::move(taken->first), std::move(plain));
         }();
         if (!popped) return raise_obj(std::move(popped).error());
-        PyRef key(PyUnicode_DecodeUTF8(popped->first.data(), static_cast<Py_ssize_t>(popped->first.size()), nullptr));
+        PyRef key(new_str(popped->first));
         if (!key) return nullptr;
         return PyTuple_Pack(2, key.get(), popped->second.get());
     });
@@ -196,7 +184,7 @@ PyObject* dict_item_setdefault(PyObject* self, PyObject* const* args, Py_ssize_t
         }
         auto text = extract_key_str(a[0]);
         if (!text) return raise_obj(std::move(text).error());
-        if (!*text) return raise_obj(Error::type_error("keys must be strings"));
+        if (!*text) return raise_obj(keys_must_be_strings());
         auto w = ItemWrite::open(as_proxy(self));
         if (!w) return raise_obj(std::move(w).error());
         Result<bool> present = item_has_key(w->item(), **text);

@@ -7,14 +7,14 @@
 #include "item.hpp"
 #include "item_proxy.hpp"
 #include "paths.hpp"
+#include "key_errors.hpp"
+#include "py_iterate.hpp"
 #include "py_pairs.hpp"
 #include "value.hpp"
 
 namespace quillon {
 
 namespace {
-
-Error keys_must_be_strings() { return Error::type_error("keys must be strings"); }
 
 // Calls `fn(key, value)` for each entry of a dict in order, holding both
 // while `fn` runs. Like dict iteration, stops when the dict was resized, or
@@ -33,19 +33,6 @@ Status walk_dict(PyObject* d, Fn&& fn) {
         Status st = fn(key.get(), value.get());
         if (!st) return st;
     }
-    return ok_status();
-}
-
-// Applies `fn` to each element that iterating `obj` yields.
-template <class Fn>
-Status walk_iterable(PyObject* obj, Fn&& fn) {
-    PyRef it(PyObject_GetIter(obj));
-    if (!it) return Error::fetch();
-    while (PyRef el{PyIter_Next(it.get())}) {
-        Status st = fn(el.get());
-        if (!st) return st;
-    }
-    if (PyErr_Occurred()) return Error::fetch();
     return ok_status();
 }
 

@@ -71,4 +71,16 @@ Result<ReplacedKeys> merge_other_into(toml::Item& target, PyObject* other);
 // themselves, string keys (str or string Items) become plain str.
 Result<PyRef> copy_mapping_to_pydict(PyObject* mapping);
 
+// `other | x` for a mapping `other`: copy_mapping_to_pydict(other), updated
+// with the dict that `read_own()` returns (read after the copy is made).
+template <class ReadOwn>
+Result<PyRef> copy_mapping_updated(PyObject* other, ReadOwn&& read_own) {
+    Result<PyRef> result = copy_mapping_to_pydict(other);
+    if (!result) return result;
+    Result<PyRef> own = read_own();
+    if (!own) return own;
+    if (PyDict_Update(result->get(), own->get()) < 0) return Error::fetch();
+    return result;
+}
+
 }  // namespace quillon

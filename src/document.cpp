@@ -11,6 +11,8 @@
 #include "document_members.hpp"
 #include "item_ops.hpp"
 #include "paths.hpp"
+#include "py_new.hpp"
+#include "raise.hpp"
 #include "type_factories.hpp"
 #include "value.hpp"
 #include "views.hpp"
@@ -45,12 +47,6 @@ std::optional<toml::Table> root_table_from_mapping(PyObject* data) {
     Result<toml::Table> table = extract_table(data);
     if (!table) return std::nullopt;
     return std::move(*table);
-}
-
-// Raises `err` for slots that report failure with -1.
-int raise_int(Error err) {
-    std::move(err).raise();
-    return -1;
 }
 
 const toml::EntryMap& root_entries(const DocumentObject* d) { return d->inner.root_table().items; }
@@ -111,7 +107,7 @@ PyObject* document_as_toml(PyObject* self, PyObject* const* args, Py_ssize_t nar
         if (!access) return std::move(access).error().raise();
         std::string out;
         toml::render_document(d->inner, out);
-        return PyUnicode_DecodeUTF8(out.data(), static_cast<Py_ssize_t>(out.size()), nullptr);
+        return new_str(out);
     });
 }
 
@@ -204,7 +200,7 @@ PyObject* document_iter(PyObject* self) {
         for (const toml::Entry& entry : entries.entries()) {
             if (entry.item.is_none()) continue;
             const std::string& k = entry.key.key;
-            PyObject* s = PyUnicode_DecodeUTF8(k.data(), static_cast<Py_ssize_t>(k.size()), nullptr);
+            PyObject* s = new_str(k);
             if (!s) return nullptr;
             PyList_SET_ITEM(keys.get(), i++, s);
         }

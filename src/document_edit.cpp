@@ -11,37 +11,13 @@
 #include "item.hpp"
 #include "item_ops.hpp"
 #include "item_proxy.hpp"
+#include "key_errors.hpp"
 #include "paths.hpp"
+#include "py_new.hpp"
+#include "raise.hpp"
 
 namespace quillon {
 namespace {
-
-int raise_int(Error err) {
-    std::move(err).raise();
-    return -1;
-}
-
-PyObject* raise_obj(Error err) { return std::move(err).raise(); }
-
-PyRef text_to_str(std::string_view text) {
-    return PyRef(PyUnicode_DecodeUTF8(text.data(), static_cast<Py_ssize_t>(text.size()), nullptr));
-}
-
-// KeyError(key) for a missing string key.
-Error missing_key(std::string_view key) {
-    PyRef arg = text_to_str(key);
-    if (!arg) return Error::fetch();
-    return Error::with_arg(PyExc_KeyError, std::move(arg));
-}
-
-// KeyError whose argument is the text of repr(key), for keys that are not strings.
-Error non_string_key(PyObject* key) {
-    PyRef text(PyObject_Repr(key));
-    if (!text) return Error::fetch();
-    return Error::with_arg(PyExc_KeyError, std::move(text));
-}
-
-Error keys_must_be_strings() { return Error::type_error("keys must be strings"); }
 
 toml::Table& root_table(DocumentObject* d) { return d->inner.root_table(); }
 
@@ -169,16 +145,13 @@ PyObject* merged_copy(PyObject* self, PyObject* other) {
 // other | doc: a plain dict of other's entries overwritten by doc's values.
 PyObject* merged_dict(PyObject* other, PyObject* self) {
     if (!is_mapping_like(other)) Py_RETURN_NOTIMPLEMENTED;
-    Result<PyRef> result = copy_mapping_to_pydict(other);
-    if (!result) return raise_obj(std::move(result).error());
     DocumentObject* d = as_document(self);
-    Result<PyRef> values = [&]() -> Result<PyRef> {
+    Result<PyRef> result = copy_mapping_updated(other, [&]() -> Result<PyRef> {
         auto access = ReadBorrow::take(d->guard);
         if (!access) return std::move(access).error();
         return table_to_pydict(root_table(d).items);
-    }();
-    if (!values) return raise_obj(std::move(values).error());
-    if (PyDict_Update(result->get(), values->get()) < 0) return nullptr;
+    });
+    if (!result) return raise_obj(std::move(result).error());
     return result->release();
 }
 
@@ -277,7 +250,7 @@ PyObject* document_popitem(PyObject* self, PyObject* const* args, Py_ssize_t nar
             return std::pair<std::string, PyRef>(std::move(taken->first), std::move(plain));
         }();
         if (!popped) return raise_obj(std::move(popped).error());
-        PyRef key = text_to_str(popped->first);
+        PyRef key(new_str(popped->first));
         if (!key) return nullptr;
         PyRef value = std::move(popped->second);
         return PyTuple_Pack(2, key.get(), value.get());
@@ -375,13 +348,7 @@ PyObject* document_ior(PyObject* self, PyObject* other) {
 PyObject* document_richcompare(PyObject* self, PyObject* other, int op) {
     return boundary([&]() -> PyObject* {
         if (op != Py_EQ && op != Py_NE) Py_RETURN_NOTIMPLEMENTED;
-        if (op == Py_NE) {
-            PyRef eq(PyObject_RichCompare(self, other, Py_EQ));
-            if (!eq) return nullptr;
-            int truth = PyObject_IsTrue(eq.get());
-            if (truth < 0) return nullptr;
-            return PyBool_FromLong(!truth);
-        }
+        if (op == Py_NE) return negated_eq(self, other);
         DocumentObject* d = as_document(self);
         auto access = ReadBorrow::take(d->guard);
         if (!access) return raise_obj(std::move(access).error());

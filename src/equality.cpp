@@ -346,4 +346,12 @@ Result<bool> value_eq(const toml::Value& value, PyObject* obj) {
     return false;
 }
 
+PyObject* negated_eq(PyObject* a, PyObject* b) {
+    PyRef eq(PyObject_RichCompare(a, b, Py_EQ));
+    if (!eq) return nullptr;
+    int truth = PyObject_IsTrue(eq.get());
+    if (truth < 0) return nullptr;
+    return PyBool_FromLong(!truth);
+}
+
 }  // namespace quillon

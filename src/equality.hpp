@@ -24,4 +24,8 @@ Result<bool> item_eq(const toml::Item& item, PyObject* obj);
 Result<bool> table_eq(const toml::Table& table, PyObject* obj);
 Result<bool> value_eq(const toml::Value& value, PyObject* obj);
 
+// What `a != b` answers for classes whose != is the negation of their ==: the
+// truth of the interpreter's `a == b`, negated. nullptr with the error set.
+PyObject* negated_eq(PyObject* a, PyObject* b);
+
 }  // namespace quillon

@@ -10,9 +10,7 @@ Result<ReferencedItem> ReferencedItem::open(ItemProxyObject* proxy) {
     DocumentObject* doc = proxy->document();
     auto access = ReadBorrow::take(doc->guard);
     if (!access) return std::move(access).error();
-    Status fresh = check_fresh(doc, proxy->path, proxy->stamp);
-    if (!fresh) return std::move(fresh).error();
-    auto found = navigate_path(doc->inner.root, proxy->path);
+    auto found = resolve_fresh(doc, proxy->path, proxy->stamp);
     if (!found) return std::move(found).error();
     return ReferencedItem(std::move(*access), *found);
 }

@@ -10,13 +10,14 @@
 #include "item_protocol.hpp"
 #include "item_proxy.hpp"
 #include "paths.hpp"
+#include "py_new.hpp"
 
 namespace quillon {
 namespace {
 
 PyObject* optional_text(const std::optional<std::string>& text) {
     if (!text) Py_RETURN_NONE;
-    return PyUnicode_DecodeUTF8(text->data(), static_cast<Py_ssize_t>(text->size()), nullptr);
+    return new_str(*text);
 }
 
 Path prefix_of(const Path& path, size_t drop) { return Path(path.begin(), path.end() - static_cast<long>(drop)); }

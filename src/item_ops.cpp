@@ -13,18 +13,10 @@
 #include "list_ops.hpp"
 #include "paths.hpp"
 #include "prefix_parts.hpp"
+#include "py_new.hpp"
 
 namespace quillon {
 namespace {
-
-Result<PyRef> new_ref(PyObject* obj) {
-    if (!obj) return Error::fetch();
-    return PyRef(obj);
-}
-
-Result<PyRef> text_to_py(std::string_view s) {
-    return new_ref(PyUnicode_DecodeUTF8(s.data(), static_cast<Py_ssize_t>(s.size()), nullptr));
-}
 
 // Fixed-offset timezone for `seconds` east of UTC; a zero offset yields the
 // interpreter's UTC singleton.
@@ -90,7 +82,7 @@ Result<PyRef> datetime_to_py(const toml::Datetime& dt) {
 Result<PyRef> value_to_py(const toml::Value& value) {
     switch (value.kind()) {
         case toml::ValueKind::String:
-            return text_to_py(value.as_string()->value);
+            return text_to_str(value.as_string()->value);
         case toml::ValueKind::Integer:
             return new_ref(PyLong_FromLongLong(value.as_integer()->value));
         case toml::ValueKind::Float:
@@ -126,7 +118,7 @@ Result<PyRef> table_to_pydict(const toml::EntryMap& entries) {
     if (!dict) return Error::fetch();
     for (const toml::Entry& entry : entries.entries()) {
         if (entry.item.is_none()) continue;
-        Result<PyRef> key = text_to_py(entry.key.key);
+        Result<PyRef> key = text_to_str(entry.key.key);
         if (!key) return std::move(key).error();
         Result<PyRef> converted = item_to_py(entry.item);
         if (!converted) return std::move(converted).error();
@@ -337,7 +329,7 @@ Result<std::variant<std::vector<std::string>, size_t>> item_iter_kind(const toml
 
 Result<PyRef> item_str(const toml::Item& item) {
     if (const toml::Value* v = item.as_value()) {
-        if (const auto* s = v->as_string()) return text_to_py(s->value);
+        if (const auto* s = v->as_string()) return text_to_str(s->value);
         if (const auto* i = v->as_integer()) {
             return new_ref(PyUnicode_FromFormat("%lld", static_cast<long long>(i->value)));
         }

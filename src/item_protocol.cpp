@@ -9,28 +9,14 @@
 #include "item.hpp"
 #include "item_ops.hpp"
 #include "item_proxy.hpp"
+#include "key_errors.hpp"
 #include "kinds.hpp"
 #include "list_ops.hpp"
+#include "py_new.hpp"
+#include "raise.hpp"
 
 namespace quillon {
 namespace {
-
-int raise_int(Error err) {
-    std::move(err).raise();
-    return -1;
-}
-
-PyObject* raise_obj(Error err) { return std::move(err).raise(); }
-
-PyObject* text_to_str(std::string_view text) {
-    return PyUnicode_DecodeUTF8(text.data(), static_cast<Py_ssize_t>(text.size()), nullptr);
-}
-
-Error missing_key(std::string_view key) {
-    PyRef arg(text_to_str(key));
-    if (!arg) return Error::fetch();
-    return Error::with_arg(PyExc_KeyError, std::move(arg));
-}
 
 ItemProxyObject* proxy_of(PyObject* self) { return as_proxy(self); }
 
@@ -219,7 +205,7 @@ PyObject* item_as_toml(PyObject* self, PyObject* const* args, Py_ssize_t nargs, 
         }
         auto ref = ItemRead::open(proxy_of(self));
         if (!ref) return raise_obj(std::move(ref).error());
-        return text_to_str(item_toml_text(ref->item()));
+        return new_str(item_toml_text(ref->item()));
     });
 }
 
@@ -395,7 +381,7 @@ PyObject* item_iter_slot(PyObject* self) {
             list = PyRef(PyList_New(static_cast<Py_ssize_t>(keys->size())));
             if (!list) return nullptr;
             for (size_t i = 0; i < keys->size(); ++i) {
-                PyObject* key = text_to_str((*keys)[i]);
+                PyObject* key = new_str((*keys)[i]);
                 if (!key) return nullptr;
                 PyList_SET_ITEM(list.get(), static_cast<Py_ssize_t>(i), key);
             }
@@ -437,20 +423,14 @@ PyObject* item_repr_slot(PyObject* self) {
     return boundary([&]() -> PyObject* {
         auto ref = ItemRead::open(proxy_of(self));
         if (!ref) return raise_obj(std::move(ref).error());
-        return text_to_str(item_repr(ref->item()));
+        return new_str(item_repr(ref->item()));
     });
 }
 
 PyObject* item_richcompare_slot(PyObject* self, PyObject* other, int op) {
     return boundary([&]() -> PyObject* {
         if (!is_item_proxy(self) || (op != Py_EQ && op != Py_NE)) Py_RETURN_NOTIMPLEMENTED;
-        if (op == Py_NE) {
-            PyRef eq(PyObject_RichCompare(self, other, Py_EQ));
-            if (!eq) return nullptr;
-            int truth = PyObject_IsTrue(eq.get());
-            if (truth < 0) return nullptr;
-            return PyBool_FromLong(!truth);
-        }
+        if (op == Py_NE) return negated_eq(self, other);
         auto ref = ItemRead::open(proxy_of(self));
         if (!ref) return raise_obj(std::move(ref).error());
         Result<bool> equal = item_eq(ref->item(), other);

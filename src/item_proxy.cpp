@@ -104,9 +104,7 @@ Result<ItemRead> ItemRead::open(ItemProxyObject* proxy) {
     DocumentObject* doc = proxy->document();
     auto access = ReadBorrow::take(doc->guard);
     if (!access) return std::move(access).error();
-    Status fresh = check_fresh(doc, proxy->path, proxy->stamp);
-    if (!fresh) return std::move(fresh).error();
-    auto found = navigate_path(doc->inner.root, proxy->path);
+    auto found = resolve_fresh(doc, proxy->path, proxy->stamp);
     if (!found) return std::move(found).error();
     return ItemRead(std::move(*self), std::move(*access), proxy, *found);
 }
@@ -117,11 +115,9 @@ Result<ItemWrite> ItemWrite::open(ItemProxyObject* proxy) {
     DocumentObject* doc = proxy->document();
     auto access = WriteBorrow::take(doc->guard);
     if (!access) return std::move(access).error();
-    Status fresh = check_fresh(doc, proxy->path, proxy->stamp);
-    if (!fresh) return std::move(fresh).error();
     // The read-only walk first, so that a path that no longer resolves cannot
     // leave placeholder entries behind.
-    auto found = navigate_path(doc->inner.root, proxy->path);
+    auto found = resolve_fresh(doc, proxy->path, proxy->stamp);
     if (!found) return std::move(found).error();
     auto target = navigate_path_mut(doc->inner.root, proxy->path);
     if (!target) return std::move(target).error();

@@ -40,6 +40,12 @@ Result<toml::Item*> navigate_path_mut(toml::Item& root, const Path& path) {
     return cur;
 }
 
+Result<const toml::Item*> resolve_fresh(const DocumentObject* doc, const Path& path, uint64_t stamp) {
+    Status fresh = check_fresh(doc, path, stamp);
+    if (!fresh) return std::move(fresh).error();
+    return navigate_path(doc->inner.root, path);
+}
+
 Result<std::optional<std::string>> extract_key_str(PyObject* obj) {
     if (PyUnicode_Check(obj)) {
         Py_ssize_t n = 0;

@@ -5,7 +5,10 @@
 #include <optional>
 #include <string>
 
+#include <cstdint>
+
 #include "../toml/model.hpp"
+#include "document.hpp"
 #include "error.hpp"
 #include "path.hpp"
 
@@ -16,6 +19,9 @@ namespace quillon {
 Result<const toml::Item*> navigate_path(const toml::Item& root, const Path& path);
 // The same for writing: a missing table key gets a None placeholder entry.
 Result<toml::Item*> navigate_path_mut(toml::Item& root, const Path& path);
+// What a reference made at clock `stamp` designates in `doc`, whose access the
+// caller holds: the staleness error first, then the path's.
+Result<const toml::Item*> resolve_fresh(const DocumentObject* doc, const Path& path, uint64_t stamp);
 
 // A str gives its text; an Item designating a string value gives that text
 // (after its freshness check and path resolution, whose errors propagate);

@@ -10,6 +10,8 @@
 #include "datetime_api.hpp"
 #include "item.hpp"
 #include "paths.hpp"
+#include "key_errors.hpp"
+#include "py_iterate.hpp"
 #include "py_pairs.hpp"
 
 namespace quillon {
@@ -172,14 +174,7 @@ Status for_each_element(PyObject* obj, Fn&& fn) {
         }
         return ok_status();
     }
-    PyRef it(PyObject_GetIter(obj));
-    if (!it) return Error::fetch();
-    while (PyRef el{PyIter_Next(it.get())}) {
-        Status st = fn(el.get());
-        if (!st) return st;
-    }
-    if (PyErr_Occurred()) return Error::fetch();
-    return ok_status();
+    return walk_iterable(obj, fn);
 }
 
 // Room to reserve for a list or tuple: its len() (whose error is returned),
@@ -259,7 +254,7 @@ Status fill_entries(PyObject* obj, toml::EntryMap& map, Convert&& convert) {
         } else {
             auto text = extract_key_str(key.get());
             if (!text) return std::move(text).error();
-            if (!*text) return Error::type_error("keys must be strings");
+            if (!*text) return keys_must_be_strings();
             key_text = std::move(**text);
             keys_unique = false;
         }

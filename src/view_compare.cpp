@@ -8,28 +8,12 @@
 #include "equality.hpp"
 #include "item_ops.hpp"
 #include "paths.hpp"
+#include "py_new.hpp"
+#include "raise.hpp"
 #include "views.hpp"
 
 namespace quillon {
 namespace {
-
-PyObject* raise_obj(Error err) { return std::move(err).raise(); }
-
-int raise_int(Error err) {
-    std::move(err).raise();
-    return -1;
-}
-
-Result<PyRef> text_to_str(std::string_view text) {
-    PyObject* s = PyUnicode_DecodeUTF8(text.data(), static_cast<Py_ssize_t>(text.size()), nullptr);
-    if (!s) return Error::fetch();
-    return PyRef(s);
-}
-
-Result<PyRef> new_ref(PyObject* obj) {
-    if (!obj) return Error::fetch();
-    return PyRef(obj);
-}
 
 // collections.abc.Set, looked up for each test.
 Result<PyRef> set_abc() {
@@ -54,15 +38,6 @@ Result<PyRef> key_set(PyObject* self) {
     });
     if (!walked) return std::move(walked).error();
     return set;
-}
-
-// The truth of `a == b` by the interpreter, negated: what != answers.
-PyObject* negated_eq(PyObject* a, PyObject* b) {
-    PyRef eq(PyObject_RichCompare(a, b, Py_EQ));
-    if (!eq) return nullptr;
-    int truth = PyObject_IsTrue(eq.get());
-    if (truth < 0) return nullptr;
-    return PyBool_FromLong(!truth);
 }
 
 // Whether the view's table has a visible entry for `key` that equals `value`.

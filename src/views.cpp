@@ -10,6 +10,8 @@
 #include "item_ops.hpp"
 #include "item_proxy.hpp"
 #include "paths.hpp"
+#include "py_new.hpp"
+#include "raise.hpp"
 #include "type_factories.hpp"
 
 namespace quillon {
@@ -31,27 +33,12 @@ Result<ViewRead> ViewRead::open(ViewObject* view) {
     DocumentObject* doc = view->document();
     auto access = ReadBorrow::take(doc->guard);
     if (!access) return std::move(access).error();
-    Status fresh = check_fresh(doc, view->path, view->stamp);
-    if (!fresh) return std::move(fresh).error();
-    auto found = navigate_path(doc->inner.root, view->path);
+    auto found = resolve_fresh(doc, view->path, view->stamp);
     if (!found) return std::move(found).error();
     return ViewRead(std::move(*self), std::move(*access), view, *found);
 }
 
 namespace {
-
-PyObject* raise_obj(Error err) { return std::move(err).raise(); }
-
-int raise_int(Error err) {
-    std::move(err).raise();
-    return -1;
-}
-
-Result<PyRef> text_to_str(std::string_view text) {
-    PyObject* s = PyUnicode_DecodeUTF8(text.data(), static_cast<Py_ssize_t>(text.size()), nullptr);
-    if (!s) return Error::fetch();
-    return PyRef(s);
-}
 
 // What one element of a view's iteration is.
 enum class Element { Key, Value, Pair };
