@@ -83,7 +83,14 @@ PyObject* document_parse(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyO
         }
         Result<std::string_view> text = str_argument(a[0], "text");
         if (!text) return std::move(text).error().raise();
-        auto parsed = toml::parse_document(*text);
+        // The model borrows its texts from the str's UTF-8 form, which lives
+        // as long as the str; the document keeps the str (released under the
+        // GIL, as documents are).
+        Py_INCREF(a[0]);
+        std::shared_ptr<const void> owner(a[0], [](const void* s) {
+            Py_DECREF(static_cast<PyObject*>(const_cast<void*>(s)));
+        });
+        auto parsed = toml::parse_document(*text, std::move(owner));
         if (auto* err = std::get_if<toml::TomlError>(&parsed)) {
             std::string message = err->render();
             return Error::value_error(std::move(message)).raise();

@@ -18,113 +18,348 @@
 namespace quillon {
 namespace {
 
-// Fixed-offset timezone for `seconds` east of UTC; a zero offset yields the
-// interpreter's UTC singleton.
-Result<PyRef> timezone_to_py(int seconds) {
-    PyRef delta(PyDateTimeAPI->Delta_FromDelta(0, seconds, 0, 1, PyDateTimeAPI->DeltaType));
-    if (!delta) return Error::fetch();
-    return new_ref(PyDateTimeAPI->TimeZone_FromTimeZone(delta.get(), nullptr));
+// The cyclic garbage collector is paused while a conversion builds its
+// objects: collections in between would only walk the new containers over and
+// over. No Python code runs meanwhile.
+class GcPause {
+public:
+    GcPause() : was_enabled_(PyGC_Disable() != 0) {}
+    ~GcPause() {
+        if (was_enabled_) PyGC_Enable();
+    }
+    GcPause(const GcPause&) = delete;
+    GcPause& operator=(const GcPause&) = delete;
+
+private:
+    bool was_enabled_;
+};
+
+PyObject* new_dict(size_t size) {
+#if PY_VERSION_HEX < 0x030D0000
+    // Sized up front: no regrowth while the entries go in.
+    return _PyDict_NewPresized(static_cast<Py_ssize_t>(size));
+#else
+    (void)size;
+    return PyDict_New();
+#endif
 }
 
-Result<PyRef> array_to_py(const toml::Array& array) {
-    PyRef list(PyList_New(static_cast<Py_ssize_t>(array.values.size())));
-    if (!list) return Error::fetch();
-    Py_ssize_t i = 0;
-    for (const toml::Item& element : array.values) {
-        Result<PyRef> converted = item_to_py(element);
-        if (!converted) return std::move(converted).error();
-        PyList_SET_ITEM(list.get(), i++, converted->release());
+// Key strings of one conversion: documents repeat the same keys in many
+// tables, and a key made once also keeps its hash for every dict it goes in.
+// Open addressing over (text, str) pairs; the texts belong to the model,
+// which outlives the conversion.
+class KeyStrings {
+public:
+    KeyStrings() = default;
+    KeyStrings(const KeyStrings&) = delete;
+    KeyStrings& operator=(const KeyStrings&) = delete;
+    ~KeyStrings() {
+        for (const Slot& slot : slots_) Py_XDECREF(slot.str);
     }
-    return list;
-}
 
-Result<PyRef> array_of_tables_to_py(const toml::ArrayOfTables& aot) {
-    PyRef list(PyList_New(static_cast<Py_ssize_t>(aot.values.size())));
-    if (!list) return Error::fetch();
-    Py_ssize_t i = 0;
-    for (const toml::Item& element : aot.values) {
-        Result<PyRef> converted = item_to_py(element);
-        if (!converted) return std::move(converted).error();
-        PyList_SET_ITEM(list.get(), i++, converted->release());
+    // A new reference to the str for `text`, or nullptr with an error set.
+    PyObject* get(std::string_view text) {
+        if (text.size() > kLongestShared) return new_str(text);
+        if (2 * (used_ + 1) > slots_.size()) grow();
+        uint64_t h = hash(text);
+        size_t mask = slots_.size() - 1;
+        for (size_t i = h & mask;; i = (i + 1) & mask) {
+            Slot& slot = slots_[i];
+            if (slot.str == nullptr) {
+                PyObject* str = new_str(text);
+                if (!str) return nullptr;
+                slot = Slot{text, h, str};
+                ++used_;
+                return Py_NewRef(str);
+            }
+            if (slot.hash == h && slot.text == text) return Py_NewRef(slot.str);
+        }
     }
-    return list;
-}
+
+private:
+    static constexpr size_t kLongestShared = 64;
+    struct Slot {
+        std::string_view text;
+        uint64_t hash = 0;
+        PyObject* str = nullptr;
+    };
+
+    static uint64_t hash(std::string_view s) {
+        uint64_t h = 0xCBF29CE484222325ull;
+        for (unsigned char c : s) h = (h ^ c) * 0x100000001B3ull;
+        return h ^ (h >> 29);
+    }
+    void grow() {
+        std::vector<Slot> old(slots_.empty() ? 64 : 2 * slots_.size());
+        old.swap(slots_);
+        size_t mask = slots_.size() - 1;
+        for (const Slot& slot : old) {
+            if (!slot.str) continue;
+            size_t i = slot.hash & mask;
+            while (slots_[i].str) i = (i + 1) & mask;
+            slots_[i] = slot;
+        }
+    }
+
+    std::vector<Slot> slots_;
+    size_t used_ = 0;
+};
+
+// One conversion: plain objects out of a model subtree. Functions return a new
+// reference, or nullptr with a Python error set. Fixed-offset timezones are
+// made once per offset and shared by the date-times of the conversion.
+class Converter {
+public:
+    ~Converter() {
+        for (auto& zone : zones_) Py_DECREF(zone.second);
+    }
+
+    PyObject* item(const toml::Item& item) {
+        switch (item.kind()) {
+            case toml::ItemKind::None:
+                return Py_NewRef(Py_None);
+            case toml::ItemKind::Value:
+                return value(*item.as_value());
+            case toml::ItemKind::Table:
+                return table(item.as_table()->items);
+            case toml::ItemKind::ArrayOfTables:
+                return list(item.as_array_of_tables()->values);
+        }
+        PyErr_SetString(PyExc_SystemError, "unknown item kind");
+        return nullptr;
+    }
+
+    PyObject* value(const toml::Value& value) {
+        switch (value.kind()) {
+            case toml::ValueKind::String:
+                return text(value.as_string()->value);
+            case toml::ValueKind::Integer:
+                return PyLong_FromLongLong(value.as_integer()->value);
+            case toml::ValueKind::Float:
+                return PyFloat_FromDouble(value.as_float()->value);
+            case toml::ValueKind::Boolean:
+                return Py_NewRef(value.as_boolean()->value ? Py_True : Py_False);
+            case toml::ValueKind::Datetime:
+                return datetime(value.as_datetime()->value);
+            case toml::ValueKind::Array:
+                return list(value.as_array()->values);
+            case toml::ValueKind::InlineTable:
+                return table(value.as_inline_table()->items);
+        }
+        PyErr_SetString(PyExc_SystemError, "unknown value kind");
+        return nullptr;
+    }
+
+    PyObject* table(const toml::EntryMap& entries) {
+        PyRef dict(new_dict(entries.raw_size()));
+        if (!dict) return nullptr;
+        for (const toml::Entry& entry : entries.entries()) {
+            if (entry.item.is_none()) continue;
+            PyRef key(keys_.get(entry.key.key));
+            if (!key) return nullptr;
+            PyRef converted(item(entry.item));
+            if (!converted) return nullptr;
+            if (PyDict_SetItem(dict.get(), key.get(), converted.get()) < 0) return nullptr;
+        }
+        return dict.release();
+    }
+
+    PyObject* list(const std::vector<toml::Item>& items) {
+        PyRef list(PyList_New(static_cast<Py_ssize_t>(items.size())));
+        if (!list) return nullptr;
+        Py_ssize_t i = 0;
+        for (const toml::Item& element : items) {
+            PyObject* converted = item(element);
+            if (!converted) return nullptr;
+            PyList_SET_ITEM(list.get(), i++, converted);
+        }
+        return list.release();
+    }
+
+    PyObject* datetime(const toml::Datetime& dt) {
+        if (!datetime_api_ready()) return nullptr;
+        const PyDateTime_CAPI* api = PyDateTimeAPI;
+        int second = 0, microsecond = 0;
+        if (dt.time) {
+            second = dt.time->second.value_or(0);
+            microsecond = static_cast<int>(dt.time->nanosecond.value_or(0) / 1000);
+        }
+        if (dt.date && dt.time) {
+            PyObject* tz = Py_None;
+            if (dt.offset) {
+                tz = zone(dt.offset->is_z ? 0 : dt.offset->minutes * 60);
+                if (!tz) return nullptr;
+            }
+            return api->DateTime_FromDateAndTime(dt.date->year, dt.date->month, dt.date->day, dt.time->hour,
+                                                 dt.time->minute, second, microsecond, tz, api->DateTimeType);
+        }
+        if (dt.date) return api->Date_FromDate(dt.date->year, dt.date->month, dt.date->day, api->DateType);
+        if (dt.time) {
+            return api->Time_FromTime(dt.time->hour, dt.time->minute, second, microsecond, Py_None,
+                                      api->TimeType);
+        }
+        PyErr_SetString(PyExc_ValueError, "date-time without date and time");
+        return nullptr;
+    }
+
+private:
+    static PyObject* text(std::string_view s) { return new_str(s); }
+
+    // Borrowed: the fixed-offset timezone for `seconds` east of UTC (a zero
+    // offset yields the interpreter's UTC singleton).
+    PyObject* zone(int seconds) {
+        for (auto& known : zones_) {
+            if (known.first == seconds) return known.second;
+        }
+        PyRef delta(PyDateTimeAPI->Delta_FromDelta(0, seconds, 0, 1, PyDateTimeAPI->DeltaType));
+        if (!delta) return nullptr;
+        PyObject* tz = PyDateTimeAPI->TimeZone_FromTimeZone(delta.get(), nullptr);
+        if (!tz) return nullptr;
+        zones_.emplace_back(seconds, tz);
+        return tz;
+    }
+
+    std::vector<std::pair<int, PyObject*>> zones_;
+    KeyStrings keys_;
+};
 
 }  // namespace
 
 Result<PyRef> datetime_to_py(const toml::Datetime& dt) {
-    if (!datetime_api_ready()) return Error::fetch();
-    const PyDateTime_CAPI* api = PyDateTimeAPI;
-    int second = 0, microsecond = 0;
-    if (dt.time) {
-        second = dt.time->second.value_or(0);
-        microsecond = static_cast<int>(dt.time->nanosecond.value_or(0) / 1000);
-    }
-    if (dt.date && dt.time) {
-        PyRef tz = PyRef::borrow(Py_None);
-        if (dt.offset) {
-            Result<PyRef> made = timezone_to_py(dt.offset->is_z ? 0 : dt.offset->minutes * 60);
-            if (!made) return std::move(made).error();
-            tz = std::move(*made);
-        }
-        return new_ref(api->DateTime_FromDateAndTime(dt.date->year, dt.date->month, dt.date->day,
-                                                     dt.time->hour, dt.time->minute, second,
-                                                     microsecond, tz.get(), api->DateTimeType));
-    }
-    if (dt.date) return new_ref(api->Date_FromDate(dt.date->year, dt.date->month, dt.date->day, api->DateType));
-    if (dt.time) {
-        return new_ref(api->Time_FromTime(dt.time->hour, dt.time->minute, second, microsecond, Py_None,
-                                          api->TimeType));
-    }
-    return Error::value_error("date-time without date and time");
+    Converter c;
+    return new_ref(c.datetime(dt));
 }
 
 Result<PyRef> value_to_py(const toml::Value& value) {
-    switch (value.kind()) {
-        case toml::ValueKind::String:
-            return text_to_str(value.as_string()->value);
-        case toml::ValueKind::Integer:
-            return new_ref(PyLong_FromLongLong(value.as_integer()->value));
-        case toml::ValueKind::Float:
-            return new_ref(PyFloat_FromDouble(value.as_float()->value));
-        case toml::ValueKind::Boolean:
-            return PyRef::borrow(value.as_boolean()->value ? Py_True : Py_False);
-        case toml::ValueKind::Datetime:
-            return datetime_to_py(value.as_datetime()->value);
-        case toml::ValueKind::Array:
-            return array_to_py(*value.as_array());
-        case toml::ValueKind::InlineTable:
-            return table_to_pydict(value.as_inline_table()->items);
-    }
-    return Error(PyExc_SystemError, "unknown value kind");
+    GcPause pause;
+    Converter c;
+    return new_ref(c.value(value));
 }
 
 Result<PyRef> item_to_py(const toml::Item& item) {
-    switch (item.kind()) {
-        case toml::ItemKind::None:
-            return PyRef::borrow(Py_None);
-        case toml::ItemKind::Value:
-            return value_to_py(*item.as_value());
-        case toml::ItemKind::Table:
-            return table_to_pydict(item.as_table()->items);
-        case toml::ItemKind::ArrayOfTables:
-            return array_of_tables_to_py(*item.as_array_of_tables());
-    }
-    return Error(PyExc_SystemError, "unknown item kind");
+    GcPause pause;
+    Converter c;
+    return new_ref(c.item(item));
 }
 
 Result<PyRef> table_to_pydict(const toml::EntryMap& entries) {
-    PyRef dict(PyDict_New());
-    if (!dict) return Error::fetch();
-    for (const toml::Entry& entry : entries.entries()) {
-        if (entry.item.is_none()) continue;
-        Result<PyRef> key = text_to_str(entry.key.key);
-        if (!key) return std::move(key).error();
-        Result<PyRef> converted = item_to_py(entry.item);
-        if (!converted) return std::move(converted).error();
-        if (PyDict_SetItem(dict.get(), key->get(), converted->get()) < 0) return Error::fetch();
+    GcPause pause;
+    Converter c;
+    return new_ref(c.table(entries));
+}
+
+// ---- text out ----
+
+namespace {
+
+constexpr uint64_t kHighBits = 0x8080808080808080ull;
+
+// Decodes UTF-8 into code units of type C; false on anything that is not
+// well-formed (the caller then lets the interpreter report it).
+template <class C>
+bool decode_utf8_into(const unsigned char* p, size_t n, C* out) {
+    size_t i = 0;
+    while (i < n) {
+        if (i + 8 <= n) {
+            uint64_t w;
+            std::memcpy(&w, p + i, 8);
+            if ((w & kHighBits) == 0) {
+                for (int k = 0; k < 8; ++k) out[k] = static_cast<C>(p[i + k]);
+                out += 8;
+                i += 8;
+                continue;
+            }
+        }
+        unsigned char b = p[i];
+        if (b < 0x80) {
+            *out++ = b;
+            ++i;
+            continue;
+        }
+        uint32_t cp;
+        size_t len;
+        if (b >= 0xC2 && b <= 0xDF) {
+            cp = b & 0x1Fu;
+            len = 2;
+        } else if (b >= 0xE0 && b <= 0xEF) {
+            cp = b & 0x0Fu;
+            len = 3;
+        } else if (b >= 0xF0 && b <= 0xF4) {
+            cp = b & 0x07u;
+            len = 4;
+        } else {
+            return false;
+        }
+        if (i + len > n) return false;
+        for (size_t k = 1; k < len; ++k) {
+            unsigned char c = p[i + k];
+            if ((c & 0xC0) != 0x80) return false;
+            cp = (cp << 6) | (c & 0x3Fu);
+        }
+        if ((len == 3 && (cp < 0x800 || (cp >= 0xD800 && cp <= 0xDFFF))) ||
+            (len == 4 && (cp < 0x10000 || cp > 0x10FFFF))) {
+            return false;
+        }
+        *out++ = static_cast<C>(cp);
+        i += len;
     }
-    return dict;
+    return true;
+}
+
+}  // namespace
+
+PyObject* str_from_utf8(std::string_view text) {
+    const auto* p = reinterpret_cast<const unsigned char*>(text.data());
+    const size_t n = text.size();
+    // First pass: the number of code points and the widest lead byte.
+    size_t continuation = 0;
+    unsigned char widest = 0;
+    size_t i = 0;
+    for (; i + 8 <= n; i += 8) {
+        uint64_t w;
+        std::memcpy(&w, p + i, 8);
+        if ((w & kHighBits) == 0) continue;
+        for (size_t k = i; k < i + 8; ++k) {
+            unsigned char b = p[k];
+            if ((b & 0xC0) == 0x80) {
+                ++continuation;
+            } else if (b > widest) {
+                widest = b;
+            }
+        }
+    }
+    for (; i < n; ++i) {
+        unsigned char b = p[i];
+        if ((b & 0xC0) == 0x80) {
+            ++continuation;
+        } else if (b > widest) {
+            widest = b;
+        }
+    }
+    const auto length = static_cast<Py_ssize_t>(n - continuation);
+    Py_UCS4 max_char = widest < 0x80 ? 0x7F : widest <= 0xC3 ? 0xFF : widest <= 0xEF ? 0xFFFF : 0x10FFFF;
+    PyObject* str = PyUnicode_New(length, max_char);
+    if (!str) return nullptr;
+    bool ok;
+    switch (PyUnicode_KIND(str)) {
+        case PyUnicode_1BYTE_KIND:
+            if (max_char == 0x7F) {
+                std::memcpy(PyUnicode_1BYTE_DATA(str), p, n);
+                ok = continuation == 0;
+            } else {
+                ok = decode_utf8_into(p, n, PyUnicode_1BYTE_DATA(str));
+            }
+            break;
+        case PyUnicode_2BYTE_KIND:
+            ok = decode_utf8_into(p, n, PyUnicode_2BYTE_DATA(str));
+            break;
+        default:
+            ok = decode_utf8_into(p, n, PyUnicode_4BYTE_DATA(str));
+            break;
+    }
+    if (ok) return str;
+    Py_DECREF(str);
+    return PyUnicode_DecodeUTF8(text.data(), static_cast<Py_ssize_t>(n), nullptr);
 }
 
 // ---- subscripts ----

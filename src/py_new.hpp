@@ -14,8 +14,15 @@ inline Result<PyRef> new_ref(PyObject* obj) {
     return PyRef(obj);
 }
 
+// A str from UTF-8 text, decoded in two passes (measure, then fill), which
+// beats the interpreter's decoder on long texts. Defined with the model-to-
+// Python conversions.
+PyObject* str_from_utf8(std::string_view text);
+
 // A new str, or nullptr with the Python error set.
 inline PyObject* new_str(std::string_view text) {
+    constexpr size_t kLongText = 1024;
+    if (text.size() >= kLongText) return str_from_utf8(text);
     return PyUnicode_DecodeUTF8(text.data(), static_cast<Py_ssize_t>(text.size()), nullptr);
 }
 

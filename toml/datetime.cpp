@@ -259,8 +259,117 @@ std::string DatetimeParseError::message() const {
     return m;
 }
 
+namespace {
+
+// The usual spellings, read in one straight pass: YYYY-MM-DD, HH:MM[:SS[.F+]]
+// and the two joined by T, t or a space, with Z, z or +HH:MM/-HH:MM after a
+// time that follows a date. Anything else, out-of-range fields included, is
+// left to the full parser (which also explains what is wrong).
+class QuickDatetime {
+public:
+    explicit QuickDatetime(std::string_view s) : s_(s) {}
+
+    bool run(Datetime& dt) {
+        if (at(4) == '-') {
+            if (!date(dt)) return false;
+            if (i_ == s_.size()) return true;
+            char sep = s_[i_];
+            if (sep != 'T' && sep != 't' && sep != ' ') return false;
+            ++i_;
+            if (!time(dt)) return false;
+            if (!offset(dt)) return false;
+        } else if (!time(dt)) {
+            return false;
+        }
+        return i_ == s_.size();
+    }
+
+private:
+    char at(size_t k) const { return i_ + k < s_.size() ? s_[i_ + k] : '\0'; }
+    static bool digit(char c) { return c >= '0' && c <= '9'; }
+    // Exactly `width` digits at the cursor (the caller checks what follows).
+    bool number(size_t width, unsigned& value) {
+        value = 0;
+        for (size_t k = 0; k < width; ++k) {
+            char c = at(k);
+            if (!digit(c)) return false;
+            value = value * 10 + static_cast<unsigned>(c - '0');
+        }
+        i_ += width;
+        return true;
+    }
+    bool literal(char c) {
+        if (at(0) != c) return false;
+        ++i_;
+        return true;
+    }
+
+    bool date(Datetime& dt) {
+        unsigned year, month, day;
+        if (!number(4, year) || !literal('-') || !number(2, month) || !literal('-') || !number(2, day)) {
+            return false;
+        }
+        if (digit(at(0)) || month < 1 || month > 12 || day < 1 || day > days_in_month(year, month)) return false;
+        dt.date = Date{static_cast<uint16_t>(year), static_cast<uint8_t>(month), static_cast<uint8_t>(day)};
+        return true;
+    }
+
+    bool time(Datetime& dt) {
+        unsigned hour, minute;
+        if (!number(2, hour) || !literal(':') || !number(2, minute)) return false;
+        if (hour > 23 || minute > 59) return false;
+        Time t;
+        t.hour = static_cast<uint8_t>(hour);
+        t.minute = static_cast<uint8_t>(minute);
+        if (literal(':')) {
+            unsigned second;
+            if (!number(2, second) || second > 60) return false;
+            t.second = static_cast<uint8_t>(second);
+            if (literal('.')) {
+                if (!digit(at(0))) return false;
+                uint32_t ns = 0;
+                size_t k = 0;
+                for (; digit(at(k)); ++k) {
+                    if (k < 9) ns = ns * 10 + static_cast<uint32_t>(at(k) - '0');
+                }
+                for (size_t pad = k; pad < 9; ++pad) ns *= 10;
+                i_ += k;
+                t.nanosecond = ns;
+            }
+        }
+        if (digit(at(0))) return false;
+        dt.time = t;
+        return true;
+    }
+
+    bool offset(Datetime& dt) {
+        char c = at(0);
+        if (c == '\0') return true;
+        if (c == 'Z' || c == 'z') {
+            ++i_;
+            dt.offset = Offset::z();
+            return true;
+        }
+        if (c != '+' && c != '-') return false;
+        ++i_;
+        unsigned hours, minutes;
+        if (!number(2, hours) || !literal(':') || !number(2, minutes)) return false;
+        if (hours > 23 || minutes > 59) return false;
+        int total = static_cast<int>(hours * 60 + minutes);
+        dt.offset = Offset::custom(static_cast<int16_t>(c == '-' ? -total : total));
+        return true;
+    }
+
+    std::string_view s_;
+    size_t i_ = 0;
+};
+
+}  // namespace
+
 std::optional<Datetime> parse_datetime(std::string_view text, DatetimeParseError& err) {
     err = DatetimeParseError{};
+    Datetime quick;
+    if (QuickDatetime(text).run(quick)) return quick;
     return DtParser(text, err).run();
 }
 

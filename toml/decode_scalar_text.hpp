@@ -58,8 +58,11 @@ inline bool has_digit(std::string_view t, size_t from, size_t to) {
 
 // Adds one digit to a magnitude; false once it exceeds `limit`.
 inline bool accumulate(uint64_t& v, unsigned digit, unsigned radix, uint64_t limit) {
-    if (v > (limit - digit) / radix) return false;
-    v = v * radix + digit;
+    uint64_t next;
+    if (__builtin_mul_overflow(v, radix, &next) || __builtin_add_overflow(next, digit, &next) || next > limit) {
+        return false;
+    }
+    v = next;
     return true;
 }
 
@@ -161,17 +164,25 @@ inline int64_t decimal_order(std::string_view digits) {
 
 // Reads the float text without underscores as the nearest double.
 inline Value convert_float(std::string_view t, size_t s, bool negative, Reporter& r) {
-    std::string clean;
-    clean.reserve(t.size() - s + 1);
-    if (negative) clean += '-';
+    // Short texts (nearly all) are cleaned on the stack.
+    char small[64];
+    std::string large;
+    char* buf = small;
+    if (t.size() - s + 1 > sizeof small) {
+        large.resize(t.size() - s + 1);
+        buf = large.data();
+    }
+    size_t len = 0;
+    if (negative) buf[len++] = '-';
     for (size_t k = s; k < t.size(); ++k)
-        if (t[k] != '_') clean += t[k];
+        if (t[k] != '_') buf[len++] = t[k];
+    std::string_view clean(buf, len);
     double d = 0.0;
     const char* first = clean.data();
     const char* last = first + clean.size();
     auto [ptr, ec] = std::from_chars(first, last, d, std::chars_format::general);
     if (ec == std::errc::result_out_of_range) {
-        if (decimal_order(std::string_view(clean).substr(negative ? 1 : 0)) > 0) {
+        if (decimal_order(clean.substr(negative ? 1 : 0)) > 0) {
             r.report_bare("floating-point number overflowed", 0, t.size());
             return Value();
         }

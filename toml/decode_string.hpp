@@ -10,6 +10,7 @@
 #include <string>
 #include <string_view>
 
+#include "byte_scan.hpp"
 #include "decode_report.hpp"
 #include "lexer.hpp"
 
@@ -70,9 +71,11 @@ constexpr auto kMlBasicStops = make_stops('"', true, true);
 constexpr auto kLiteralStops = make_stops('\'', false, false);
 constexpr auto kMlLiteralStops = make_stops('\'', false, true);
 
+// Every stop is a control character, DEL, a quote mark or a backslash.
 inline size_t plain_run_end(std::string_view t, size_t i, const std::array<bool, 256>& stops) {
-    while (i < t.size() && !stops[static_cast<unsigned char>(t[i])]) ++i;
-    return i;
+    return scan::find_first(t.data(), i, t.size(), stops, [](uint64_t w) {
+        return scan::flag_controls(w) | scan::equal(w, '"') | scan::equal(w, '\'') | scan::equal(w, '\\');
+    });
 }
 
 // Decodes the escape whose backslash is at t[j]; returns the index after it.

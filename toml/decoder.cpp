@@ -1,8 +1,7 @@
 // Key parts and scalars: from source spelling to decoded text or value.
 #include "decoder.hpp"
 
-#include <type_traits>
-#include <variant>
+#include <array>
 
 #include "decode_report.hpp"
 #include "decode_scalar_text.hpp"
@@ -14,9 +13,18 @@ using namespace decode_detail;
 
 namespace {
 
-bool is_bare_key_char(char c) {
-    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || is_digit(c) || c == '-' || c == '_';
+constexpr std::array<bool, 256> make_bare_key_chars() {
+    std::array<bool, 256> t{};
+    for (unsigned c = 'a'; c <= 'z'; ++c) t[c] = true;
+    for (unsigned c = 'A'; c <= 'Z'; ++c) t[c] = true;
+    for (unsigned c = '0'; c <= '9'; ++c) t[c] = true;
+    t['-'] = true;
+    t['_'] = true;
+    return t;
 }
+constexpr std::array<bool, 256> kBareKeyChars = make_bare_key_chars();
+
+bool is_bare_key_char(char c) { return kBareKeyChars[static_cast<unsigned char>(c)]; }
 
 void check_unquoted_key(std::string_view t, Reporter& r) {
     if (t.empty()) {
@@ -32,22 +40,6 @@ void check_unquoted_key(std::string_view t, Reporter& r) {
     }
 }
 
-Value decode_quoted(std::string_view t, Quoting quoting, Reporter& r) {
-    Formatted<std::string> s;
-    decode_string(t, quoting, r, s.value);
-    return Value(std::move(s));
-}
-
-void set_span_repr(Value& v, Span span) {
-    std::visit(
-        [&](auto& alt) {
-            using T = std::remove_cvref_t<decltype(alt)>;
-            if constexpr (!std::is_same_v<T, Array> && !std::is_same_v<T, InlineTable>)
-                alt.repr = RawString::from_span(span);
-        },
-        v.v);
-}
-
 }  // namespace
 
 void decode_key_part(std::string_view source, Span span, Quoting quoting, ErrorSink& errors,
@@ -58,7 +50,7 @@ void decode_key_part(std::string_view source, Span span, Quoting quoting, ErrorS
     switch (quoting) {
         case Quoting::Unquoted:
             check_unquoted_key(t, r);
-            out.assign(t);
+            out.assign(t.data(), t.size());
             return;
         case Quoting::MlBasic:
             r.report("keys cannot be multi-line basic strings", {desc("basic string"), desc("literal string")},
@@ -74,12 +66,14 @@ void decode_key_part(std::string_view source, Span span, Quoting quoting, ErrorS
     decode_string(t, quoting, r, out);
 }
 
-Value decode_scalar(std::string_view source, Span span, Quoting quoting, ErrorSink& errors) {
+void decode_scalar(std::string_view source, Span span, Quoting quoting, ErrorSink& errors, Value& out) {
     std::string_view t = source.substr(span.start, span.size());
     Reporter r(errors, span.start);
-    Value v = quoting == Quoting::Unquoted ? decode_unquoted(t, r) : decode_quoted(t, quoting, r);
-    set_span_repr(v, span);
-    return v;
+    if (quoting == Quoting::Unquoted) {
+        out = decode_unquoted(t, r);
+    } else {
+        decode_string(t, quoting, r, out.v.emplace<Formatted<std::string>>().value);
+    }
 }
 
 }  // namespace toml

@@ -20,9 +20,8 @@ void decode_key_part(std::string_view source, Span span, Quoting quoting, ErrorS
 
 // Decodes a scalar whose text is source[span] (for unquoted scalars, the
 // joined run of atoms, dots and single whitespace tokens) and builds the model
-// value. The value's repr is the span (RawString::from_span), its decor is
-// default (absent). On error a String value is returned and the error is
-// reported.
-Value decode_scalar(std::string_view source, Span span, Quoting quoting, ErrorSink& errors);
+// value into `out` (replacing what it held). Its repr and decor are absent. On
+// error `out` becomes a String value and the error is reported.
+void decode_scalar(std::string_view source, Span span, Quoting quoting, ErrorSink& errors, Value& out);
 
 }  // namespace toml

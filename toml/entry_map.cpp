@@ -1,6 +1,5 @@
 // Insertion-ordered entry map. Small maps are scanned linearly; past
-// kLinearLimit entries lookups go through an open-addressing index whose
-// slots are pairs (position + 1, 32-bit hash tag) stored flat in index_.
+// kLinearLimit entries lookups go through an open-addressing index.
 #include <cstring>
 
 #include "model.hpp"
@@ -43,12 +42,29 @@ inline bool same_text(const std::string& a, std::string_view b) {
 
 }  // namespace
 
+// Slots are pairs (position + 1, 32-bit hash tag); `indexed` counts the
+// entries covered (0: none, rebuilt on the next lookup).
+struct EntryMap::Index {
+    std::vector<uint32_t> slots;
+    size_t indexed = 0;
+};
+
 EntryMap::EntryMap() = default;
-EntryMap::EntryMap(const EntryMap&) = default;
+EntryMap::EntryMap(const EntryMap& o) : entries_(o.entries_) {}
 EntryMap::EntryMap(EntryMap&&) noexcept = default;
-EntryMap& EntryMap::operator=(const EntryMap&) = default;
+EntryMap& EntryMap::operator=(const EntryMap& o) {
+    if (this != &o) {
+        entries_ = o.entries_;
+        index_.reset();
+    }
+    return *this;
+}
 EntryMap& EntryMap::operator=(EntryMap&&) noexcept = default;
 EntryMap::~EntryMap() = default;
+
+void EntryMap::reindex() noexcept {
+    if (index_) index_->indexed = 0;
+}
 
 // Slots are chosen from the stored 32-bit tag alone, so growing the index
 // re-places the tags without touching (or re-hashing) the entries.
@@ -72,23 +88,26 @@ size_t slots_for(size_t n) {
 
 void EntryMap::rebuild_index() const {
     size_t n = entries_.size();
-    index_.assign(2 * slots_for(n), 0);
+    if (!index_) index_ = std::make_unique<Index>();
+    std::vector<uint32_t>& slots = index_->slots;
+    slots.assign(2 * slots_for(n), 0);
     for (size_t pos = 0; pos < n; ++pos) {
-        place(index_, static_cast<uint32_t>(pos + 1), tag_of(hash_key(entries_[pos].key.key)));
+        place(slots, static_cast<uint32_t>(pos + 1), tag_of(hash_key(entries_[pos].key.key)));
     }
-    indexed_ = n;
+    index_->indexed = n;
 }
 
 void EntryMap::index_insert(size_t pos) const {
-    if (2 * (pos + 1) > index_.size() / 2) {
+    std::vector<uint32_t>& slots = index_->slots;
+    if (2 * (pos + 1) > slots.size() / 2) {
         std::vector<uint32_t> grown(2 * slots_for(pos + 1), 0);
-        for (size_t i = 0; i < index_.size(); i += 2) {
-            if (index_[i] != 0) place(grown, index_[i], index_[i + 1]);
+        for (size_t i = 0; i < slots.size(); i += 2) {
+            if (slots[i] != 0) place(grown, slots[i], slots[i + 1]);
         }
-        index_.swap(grown);
+        slots.swap(grown);
     }
-    place(index_, static_cast<uint32_t>(pos + 1), tag_of(hash_key(entries_[pos].key.key)));
-    indexed_ = pos + 1;
+    place(slots, static_cast<uint32_t>(pos + 1), tag_of(hash_key(entries_[pos].key.key)));
+    index_->indexed = pos + 1;
 }
 
 size_t EntryMap::find(std::string_view key) const {
@@ -99,15 +118,16 @@ size_t EntryMap::find(std::string_view key) const {
         }
         return npos;
     }
-    if (indexed_ != n) rebuild_index();
+    if (!index_ || index_->indexed != n) rebuild_index();
+    const std::vector<uint32_t>& slots = index_->slots;
     uint64_t h = hash_key(key);
     uint32_t tag = tag_of(h);
-    size_t mask = index_.size() / 2 - 1;
+    size_t mask = slots.size() / 2 - 1;
     size_t i = tag & mask;
     for (;;) {
-        uint32_t slot = index_[2 * i];
+        uint32_t slot = slots[2 * i];
         if (slot == 0) return npos;
-        if (index_[2 * i + 1] == tag && slot <= n && same_text(entries_[slot - 1].key.key, key)) {
+        if (slots[2 * i + 1] == tag && slot <= n && same_text(entries_[slot - 1].key.key, key)) {
             return slot - 1;
         }
         i = (i + 1) & mask;
@@ -163,12 +183,14 @@ std::optional<Item> EntryMap::insert(std::string_view key, Item item) {
     return std::nullopt;
 }
 
-Entry& EntryMap::push_back(Key key, Item item) {
+Entry& EntryMap::push_back(Key key, Item item) { return append(std::move(key), std::move(item)); }
+
+Entry& EntryMap::append(Key&& key, Item&& item) {
     size_t pos = entries_.size();
-    entries_.push_back(Entry{std::move(key), std::move(item)});
+    entries_.emplace_back(std::move(key), std::move(item));
     // Keep a live index current; a missing or stale one is rebuilt on the
     // next lookup.
-    if (!index_.empty() && indexed_ == pos && pos > 0) index_insert(pos);
+    if (index_ && index_->indexed == pos && pos > 0) index_insert(pos);
     return entries_.back();
 }
 
@@ -177,7 +199,7 @@ std::optional<Item> EntryMap::remove(std::string_view key) {
     if (pos == npos) return std::nullopt;
     Item old = std::move(entries_[pos].item);
     entries_.erase(entries_.begin() + static_cast<std::ptrdiff_t>(pos));
-    indexed_ = 0;
+    reindex();
     if (old.is_none()) return std::nullopt;
     return old;
 }
@@ -187,7 +209,7 @@ std::optional<std::pair<Key, Item>> EntryMap::remove_entry(std::string_view key)
     if (pos == npos) return std::nullopt;
     Entry old = std::move(entries_[pos]);
     entries_.erase(entries_.begin() + static_cast<std::ptrdiff_t>(pos));
-    indexed_ = 0;
+    reindex();
     if (old.item.is_none()) return std::nullopt;
     return std::make_pair(std::move(old.key), std::move(old.item));
 }
@@ -202,8 +224,7 @@ Item& EntryMap::index_mut(std::string_view key) { return entry(key).item; }
 
 void EntryMap::clear() {
     entries_.clear();
-    index_.clear();
-    indexed_ = 0;
+    index_.reset();
 }
 
 }  // namespace toml

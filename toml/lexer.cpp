@@ -1,59 +1,79 @@
-// One pass over the text; every token is a byte range into it.
+// Token scanners and the whole-text lexing loop; every token is a byte range
+// into the text.
 #include "lexer.hpp"
 
-#include <array>
+#include <initializer_list>
+
+#include "byte_scan.hpp"
 
 namespace toml {
 
 namespace {
 
-// Bytes that end an atom.
-constexpr std::array<bool, 256> make_atom_stops() {
-    std::array<bool, 256> t{};
-    for (unsigned char c : {'\t', '\n', '\r', ' ', '#', ',', '.', '=', '[', ']', '{', '}'}) t[c] = true;
+constexpr scan::Table make_table(std::initializer_list<unsigned char> bytes) {
+    scan::Table t{};
+    for (unsigned char c : bytes) t[c] = true;
     return t;
 }
-constexpr std::array<bool, 256> kAtomStop = make_atom_stops();
+// Bytes that end an atom.
+constexpr scan::Table kAtomStop = make_table({'\t', '\n', '\r', ' ', '#', ',', '.', '=', '[', ']', '{', '}'});
+constexpr scan::Table kBasicEnds = make_table({'\\', '"', '\n'});
+constexpr scan::Table kLiteralEnds = make_table({'\'', '\n'});
+constexpr scan::Table kMlBasicEnds = make_table({'\\', '"'});
+constexpr scan::Table kMlLiteralEnds = make_table({'\''});
 
-// End of a single-line basic string starting at `i` (the opening quote):
-// after the closing quote, or before the line feed / at the end when unclosed.
+}  // namespace
+
+namespace lexer_detail {
+
+size_t scan_atom(std::string_view s, size_t i) {
+    const size_t n = s.size();
+    ++i;
+    while (i < n && !kAtomStop[static_cast<unsigned char>(s[i])]) ++i;
+    return i;
+}
+
+// A single-line basic string ends after the closing quote, or before the line
+// feed / at the end when unclosed.
 size_t scan_basic(std::string_view s, size_t i) {
-    size_t n = s.size();
-    for (size_t j = i + 1; j < n; ++j) {
+    const size_t n = s.size();
+    auto flag = [](uint64_t w) { return scan::equal(w, '\\') | scan::equal(w, '"') | scan::equal(w, '\n'); };
+    size_t j = i + 1;
+    for (;;) {
+        j = scan::find_first(s.data(), j, n, kBasicEnds, flag);
+        if (j >= n) return n;
         char c = s[j];
-        if (c == '\\') {
-            if (j + 1 < n && (s[j + 1] == '\\' || s[j + 1] == '"')) ++j;
-        } else if (c == '"') {
-            return j + 1;
-        } else if (c == '\n') {
-            return j;
-        }
+        if (c == '"') return j + 1;
+        if (c == '\n') return j;
+        // A backslash: an escaped backslash or quote is skipped whole.
+        j += (j + 1 < n && (s[j + 1] == '\\' || s[j + 1] == '"')) ? 2 : 1;
     }
-    return n;
 }
 
-// End of a single-line literal string starting at `i`.
 size_t scan_literal(std::string_view s, size_t i) {
-    size_t n = s.size();
-    for (size_t j = i + 1; j < n; ++j) {
-        if (s[j] == '\'') return j + 1;
-        if (s[j] == '\n') return j;
-    }
-    return n;
+    auto flag = [](uint64_t w) { return scan::equal(w, '\'') | scan::equal(w, '\n'); };
+    size_t j = scan::find_first(s.data(), i + 1, s.size(), kLiteralEnds, flag);
+    if (j >= s.size()) return s.size();
+    return s[j] == '\'' ? j + 1 : j;
 }
 
-// End of a multi-line string starting at `i` (three delimiters). The closing
-// run may carry one or two extra delimiters; unclosed strings run to the end.
+// A multi-line string starts with three delimiters; the closing run may carry
+// one or two extra delimiters; unclosed strings run to the end.
 size_t scan_multiline(std::string_view s, size_t i, char quote, bool escapes) {
-    size_t n = s.size();
+    const size_t n = s.size();
+    const scan::Table& ends = escapes ? kMlBasicEnds : kMlLiteralEnds;
+    auto flag = [quote, escapes](uint64_t w) {
+        return scan::equal(w, static_cast<uint8_t>(quote)) | (escapes ? scan::equal(w, '\\') : 0);
+    };
     size_t j = i + 3;
     while (j < n) {
-        char c = s[j];
-        if (escapes && c == '\\') {
+        j = scan::find_first(s.data(), j, n, ends, flag);
+        if (j >= n) break;
+        if (s[j] != quote) {  // a backslash and the byte it escapes
             j += 2;
             continue;
         }
-        if (c == quote && j + 2 < n && s[j + 1] == quote && s[j + 2] == quote) {
+        if (j + 2 < n && s[j + 1] == quote && s[j + 2] == quote) {
             size_t end = j + 3;
             for (int extra = 0; extra < 2 && end < n && s[end] == quote; ++extra) ++end;
             return end;
@@ -63,11 +83,22 @@ size_t scan_multiline(std::string_view s, size_t i, char quote, bool escapes) {
     return n;
 }
 
-bool starts_triple(std::string_view s, size_t i, char q) {
-    return i + 2 < s.size() && s[i + 1] == q && s[i + 2] == q;
+// A comment runs to the next line break or the end. `plain` tells whether it
+// holds no control character but tabs.
+size_t scan_comment(std::string_view s, size_t i, bool& plain) {
+    const size_t n = s.size();
+    size_t j = i + 1;
+    plain = true;
+    for (;;) {
+        j = scan::find_first(s.data(), j, n, scan::kControls, scan::flag_controls);
+        if (j >= n) return n;
+        if (s[j] == '\n' || s[j] == '\r') return j;
+        plain = false;
+        ++j;
+    }
 }
 
-}  // namespace
+}  // namespace lexer_detail
 
 Quoting quoting_of(TokenKind kind) {
     switch (kind) {
@@ -81,64 +112,12 @@ Quoting quoting_of(TokenKind kind) {
 
 void lex(std::string_view text, std::vector<Token>& out) {
     out.clear();
-    out.reserve(text.size() / 4 + 1);
-    const size_t n = text.size();
-    size_t i = 0;
-    auto push = [&](TokenKind k, size_t start, size_t end) {
-        out.push_back(Token{k, static_cast<uint32_t>(start), static_cast<uint32_t>(end)});
-    };
-    while (i < n) {
-        const size_t start = i;
-        const unsigned char c = static_cast<unsigned char>(text[i]);
-        switch (c) {
-            case ' ':
-            case '\t':
-                while (i < n && (text[i] == ' ' || text[i] == '\t')) ++i;
-                push(TokenKind::Whitespace, start, i);
-                continue;
-            case '\n':
-                push(TokenKind::Newline, start, ++i);
-                continue;
-            case '\r':
-                i += (i + 1 < n && text[i + 1] == '\n') ? 2 : 1;
-                push(TokenKind::Newline, start, i);
-                continue;
-            case '#':
-                while (i < n && text[i] != '\n' && text[i] != '\r') ++i;
-                push(TokenKind::Comment, start, i);
-                continue;
-            case '"':
-                if (starts_triple(text, i, '"')) {
-                    i = scan_multiline(text, i, '"', true);
-                    push(TokenKind::MlBasicString, start, i);
-                } else {
-                    i = scan_basic(text, i);
-                    push(TokenKind::BasicString, start, i);
-                }
-                continue;
-            case '\'':
-                if (starts_triple(text, i, '\'')) {
-                    i = scan_multiline(text, i, '\'', false);
-                    push(TokenKind::MlLiteralString, start, i);
-                } else {
-                    i = scan_literal(text, i);
-                    push(TokenKind::LiteralString, start, i);
-                }
-                continue;
-            case '.': push(TokenKind::Dot, start, ++i); continue;
-            case '=': push(TokenKind::Equals, start, ++i); continue;
-            case ',': push(TokenKind::Comma, start, ++i); continue;
-            case '[': push(TokenKind::LeftBracket, start, ++i); continue;
-            case ']': push(TokenKind::RightBracket, start, ++i); continue;
-            case '{': push(TokenKind::LeftBrace, start, ++i); continue;
-            case '}': push(TokenKind::RightBrace, start, ++i); continue;
-            default:
-                break;
-        }
-        while (i < n && !kAtomStop[static_cast<unsigned char>(text[i])]) ++i;
-        push(TokenKind::Atom, start, i);
+    Lexer lexer(text);
+    for (;;) {
+        Token t = lexer.next();
+        out.push_back(t);
+        if (t.kind == TokenKind::End) return;
     }
-    push(TokenKind::End, n, n);
 }
 
 }  // namespace toml

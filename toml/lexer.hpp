@@ -1,7 +1,10 @@
 // Cuts TOML text into tokens without judging their contents.
 #pragma once
 
+#include <array>
+#include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <string_view>
 #include <vector>
 
@@ -31,14 +34,126 @@ enum class TokenKind : uint8_t {
 enum class Quoting : uint8_t { Unquoted, Basic, Literal, MlBasic, MlLiteral };
 
 struct Token {
-    TokenKind kind;
     uint32_t start;
     uint32_t end;
+    TokenKind kind;
+    bool plain = false;  // a comment without control characters (tabs aside)
+    uint16_t unused = 0;
     Span span() const { return Span{start, end}; }
 };
 
 // Quoting kind of a string token or atom (Unquoted for everything else).
 Quoting quoting_of(TokenKind kind);
+
+namespace lexer_detail {
+
+// Ends of the tokens that span many bytes, for a token starting at `i`.
+size_t scan_basic(std::string_view s, size_t i);
+size_t scan_literal(std::string_view s, size_t i);
+size_t scan_multiline(std::string_view s, size_t i, char quote, bool escapes);
+size_t scan_comment(std::string_view s, size_t i, bool& plain);
+size_t scan_atom(std::string_view s, size_t i);
+
+// What the first byte of a token makes it; strings, comments and atoms are
+// told apart further by the scanners.
+constexpr std::array<TokenKind, 256> make_first_byte_kinds() {
+    std::array<TokenKind, 256> t{};
+    t.fill(TokenKind::Atom);
+    t[' '] = TokenKind::Whitespace;
+    t['\t'] = TokenKind::Whitespace;
+    t['\n'] = TokenKind::Newline;
+    t['\r'] = TokenKind::Newline;
+    t['#'] = TokenKind::Comment;
+    t['"'] = TokenKind::BasicString;
+    t['\''] = TokenKind::LiteralString;
+    t['.'] = TokenKind::Dot;
+    t['='] = TokenKind::Equals;
+    t[','] = TokenKind::Comma;
+    t['['] = TokenKind::LeftBracket;
+    t[']'] = TokenKind::RightBracket;
+    t['{'] = TokenKind::LeftBrace;
+    t['}'] = TokenKind::RightBrace;
+    return t;
+}
+inline constexpr std::array<TokenKind, 256> kFirstByteKind = make_first_byte_kinds();
+
+}  // namespace lexer_detail
+
+// Produces the tokens of a text one at a time, from a start offset; once the
+// text is used up every call yields End. Token positions are offsets into the
+// whole text.
+class Lexer {
+public:
+    explicit Lexer(std::string_view text, size_t start = 0) : text_(text), i_(start) {}
+
+    // Whether a line break so far held a carriage return (the only place
+    // outside strings where one can stand in a well-formed text).
+    bool saw_carriage_return() const { return saw_carriage_return_; }
+
+    Token next() {
+        Token t;
+        next(t);
+        return t;
+    }
+
+    // Writes the next token into `out`. Each half of a token is written in
+    // one store, so that reading the token back right away is not held up.
+    void next(Token& out) {
+        using namespace lexer_detail;
+        const size_t n = text_.size();
+        const size_t start = i_;
+        if (start >= n) return put(out, TokenKind::End, start, n);
+        const char* s = text_.data();
+        TokenKind kind = kFirstByteKind[static_cast<unsigned char>(s[start])];
+        switch (kind) {
+            case TokenKind::Whitespace: {
+                size_t i = start + 1;
+                while (i < n && (s[i] == ' ' || s[i] == '\t')) ++i;
+                return put(out, kind, start, i);
+            }
+            case TokenKind::Newline:
+                if (s[start] != '\r') return put(out, kind, start, start + 1);
+                saw_carriage_return_ = true;
+                return put(out, kind, start, start + ((start + 1 < n && s[start + 1] == '\n') ? 2 : 1));
+            case TokenKind::Atom:
+                return put(out, kind, start, scan_atom(text_, start));
+            case TokenKind::Comment: {
+                bool plain;
+                size_t end = scan_comment(text_, start, plain);
+                return put(out, kind, start, end, plain);
+            }
+            case TokenKind::BasicString:
+                if (triple(start, '"')) {
+                    return put(out, TokenKind::MlBasicString, start, scan_multiline(text_, start, '"', true));
+                }
+                return put(out, kind, start, scan_basic(text_, start));
+            case TokenKind::LiteralString:
+                if (triple(start, '\'')) {
+                    return put(out, TokenKind::MlLiteralString, start, scan_multiline(text_, start, '\'', false));
+                }
+                return put(out, kind, start, scan_literal(text_, start));
+            default:  // one-byte punctuation
+                return put(out, kind, start, start + 1);
+        }
+    }
+
+private:
+    void put(Token& out, TokenKind kind, size_t start, size_t end, bool plain = false) {
+        i_ = end;
+        uint64_t positions = static_cast<uint64_t>(start) | (static_cast<uint64_t>(end) << 32);
+        uint32_t tail = static_cast<uint32_t>(kind) | (static_cast<uint32_t>(plain) << 8);
+        static_assert(offsetof(Token, end) == 4 && offsetof(Token, kind) == 8 && offsetof(Token, plain) == 9);
+        std::memcpy(&out.start, &positions, sizeof positions);
+        std::memcpy(&out.kind, &tail, sizeof tail);
+    }
+    bool triple(size_t i, char q) const {
+        return i + 2 < text_.size() && text_[i + 1] == q && text_[i + 2] == q;
+    }
+
+    std::string_view text_;
+    size_t i_;
+    bool saw_carriage_return_ = false;
+};
 
 // Lexes the whole text; the result always ends with one End token.
 // Appends to `out` (cleared first), so a caller can reuse its buffer.

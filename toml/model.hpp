@@ -51,10 +51,31 @@ struct Decor {
     }
     void set_prefix(std::string_view p) { prefix.set(p); }
     void set_suffix(std::string_view s) { suffix.set(s); }
-    void despan(std::string_view source) {
-        prefix.despan(source);
-        suffix.despan(source);
+};
+
+// Owning pointer with value semantics: copying copies the pointee.
+template <class T>
+class Box {
+public:
+    Box() noexcept = default;
+    explicit Box(std::unique_ptr<T> p) noexcept : p_(std::move(p)) {}
+    Box(const Box& o) : p_(o.p_ ? std::make_unique<T>(*o.p_) : nullptr) {}
+    Box(Box&&) noexcept = default;
+    Box& operator=(const Box& o) {
+        if (this != &o) p_ = o.p_ ? std::make_unique<T>(*o.p_) : nullptr;
+        return *this;
     }
+    Box& operator=(Box&&) noexcept = default;
+    ~Box() = default;
+
+    T* get() const noexcept { return p_.get(); }
+    T& operator*() const { return *p_; }
+    T* operator->() const noexcept { return p_.get(); }
+    explicit operator bool() const noexcept { return p_ != nullptr; }
+    void reset() noexcept { p_.reset(); }
+
+private:
+    std::unique_ptr<T> p_;
 };
 
 // A TOML key (one part of a key path). Equality and lookup use `key` only.
@@ -68,7 +89,7 @@ struct Key {
     // parts are shared with other lines in the tree and spelled differently
     // there. Rendering uses them while the path still has the same key texts.
     // Null when the tree's own keys spell the path as written.
-    std::shared_ptr<std::vector<Key>> written_prefix;
+    Box<std::vector<Key>> written_prefix;
 
     Key() = default;
     explicit Key(std::string text) : key(std::move(text)) {}
@@ -78,14 +99,6 @@ struct Key {
         leaf_decor.clear();
         dotted_decor.clear();
         written_prefix.reset();
-    }
-    void despan(std::string_view source) {
-        repr.despan(source);
-        leaf_decor.despan(source);
-        dotted_decor.despan(source);
-        if (written_prefix) {
-            for (Key& part : *written_prefix) part.despan(source);
-        }
     }
 };
 
@@ -128,6 +141,8 @@ public:
     // Appends without looking for an existing entry (the caller knows the key
     // is new); used by the parser and by from-pairs construction.
     Entry& push_back(Key key, Item item);
+    // Same, moving straight from the arguments.
+    Entry& append(Key&& key, Item&& item);
     // Removes the entry, keeping the order of the rest. A placeholder entry is
     // removed and reported as nothing.
     std::optional<Item> remove(std::string_view key);
@@ -141,17 +156,17 @@ public:
     void clear();
     // Code that edits entries() directly (erasing, reordering or renaming
     // entries) calls this afterwards; appending is noticed without it.
-    void reindex() { indexed_ = 0; }
+    void reindex() noexcept;
 
 private:
+    struct Index;
     void rebuild_index() const;
     void index_insert(size_t pos) const;
 
     std::vector<Entry> entries_;
     // Open-addressing hash index over entries_ positions, built once the map
-    // grows past a handful of entries (linear scan below that).
-    mutable std::vector<uint32_t> index_;
-    mutable size_t indexed_ = 0;  // entries covered by index_ (0: none)
+    // grows past a handful of entries (linear scan below that); never copied.
+    mutable std::unique_ptr<Index> index_;
 };
 
 // A decoded scalar together with its source spelling and surrounding text.
@@ -171,7 +186,6 @@ struct Array {
     RawString trailing;        // after the comma that follows the last element
     bool trailing_comma = false;
     Decor decor;
-    std::optional<Span> span;
 
     size_t len() const { return values.size(); }
     bool is_empty() const { return values.empty(); }
@@ -197,7 +211,6 @@ struct InlineTable {
     bool implicit = false;
     bool dotted = false;  // stands for a run of dotted keys inside an enclosing inline table
     Decor decor;
-    std::optional<Span> span;
 
     size_t len() const { return items.len(); }
     bool is_empty() const { return items.is_empty(); }
@@ -270,7 +283,6 @@ struct Table {
     bool implicit = false;
     bool dotted = false;
     std::optional<int64_t> doc_position;
-    std::optional<Span> span;
 
     size_t len() const { return items.len(); }
     bool is_empty() const { return items.is_empty(); }
@@ -283,7 +295,6 @@ struct Table {
 // [[name]] sections.
 struct ArrayOfTables {
     std::vector<Item> values;  // every element is a Table item
-    std::optional<Span> span;
 
     size_t len() const { return values.size(); }
     bool is_empty() const { return values.empty(); }
@@ -305,9 +316,12 @@ public:
     Variant v;
 
     Item() = default;
-    Item(Value x) : v(std::move(x)) {}
-    Item(Table x) : v(std::move(x)) {}
-    Item(ArrayOfTables x) : v(std::move(x)) {}
+    Item(Value&& x) : v(std::move(x)) {}
+    Item(const Value& x) : v(x) {}
+    Item(Table&& x) : v(std::move(x)) {}
+    Item(const Table& x) : v(x) {}
+    Item(ArrayOfTables&& x) : v(std::move(x)) {}
+    Item(const ArrayOfTables& x) : v(x) {}
 
     ItemKind kind() const { return static_cast<ItemKind>(v.index()); }
     bool is_none() const { return kind() == ItemKind::None; }
@@ -350,9 +364,19 @@ struct Entry {
 };
 
 // A whole document: the root table plus the text after its last entry.
+//
+// A parsed document's texts borrow from its source, which `text_owner` keeps
+// alive. Pieces of the model may move around inside the document; a piece that
+// leaves it (into another document, or outliving it) must be copied, as copies
+// own their text.
 struct DocumentMut {
     Item root;           // always a Table
     RawString trailing;  // final blank lines and comment lines
+    std::shared_ptr<const void> text_owner;
+    size_t source_size = 0;  // of the parsed text: a size hint for rendering
+    // Whether the parsed text's line breaks held carriage returns; without
+    // them, the borrowed texts need no filtering when rendered.
+    bool source_has_cr = true;
 
     DocumentMut() {
         Table t;
@@ -360,6 +384,18 @@ struct DocumentMut {
         root = Item(std::move(t));
     }
     explicit DocumentMut(Table t) : root(std::move(t)) {}
+    // A copy owns all its text, so it needs no owner.
+    DocumentMut(const DocumentMut& o) : root(o.root), trailing(o.trailing), source_size(o.source_size) {}
+    DocumentMut(DocumentMut&&) noexcept = default;
+    DocumentMut& operator=(const DocumentMut& o) {
+        if (this != &o) {
+            DocumentMut copy(o);
+            *this = std::move(copy);
+        }
+        return *this;
+    }
+    DocumentMut& operator=(DocumentMut&&) noexcept = default;
+    ~DocumentMut() = default;
 
     Table& root_table() { return *root.as_table(); }
     const Table& root_table() const { return *root.as_table(); }
@@ -368,11 +404,6 @@ struct DocumentMut {
 inline size_t EntryMap::raw_size() const { return entries_.size(); }
 
 // Model-wide helpers.
-// Turns every span of the tree into owned text and clears spans.
-void despan_item(Item& item, std::string_view source);
-void despan_value(Value& value, std::string_view source);
-void despan_document(DocumentMut& doc, std::string_view source);
-
 // Key/value entries of a table-like map in rendering order: dotted tables and
 // dotted inline tables are flattened into key paths.
 struct KeyValueRef {

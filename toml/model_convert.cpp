@@ -1,5 +1,5 @@
-// Normalisation, conversions between tables and values, the flattened
-// key/value listing, and despanning.
+// Normalisation, conversions between tables and values, and the flattened
+// key/value listing.
 #include "model.hpp"
 #include "value_walk.hpp"
 
@@ -80,64 +80,6 @@ void get_values(const EntryMap& items, std::vector<KeyValueRef>& out) {
         out.push_back(KeyValueRef{path, &v});
     };
     walk_values(items, stack, collect);
-}
-
-// ---- despanning ----------------------------------------------------------
-
-namespace {
-
-void despan_entries(EntryMap& items, std::string_view source) {
-    for (Entry& e : items.entries()) {
-        e.key.despan(source);
-        despan_item(e.item, source);
-    }
-}
-
-void despan_table(Table& t, std::string_view source) {
-    t.decor.despan(source);
-    t.span.reset();
-    despan_entries(t.items, source);
-}
-
-}  // namespace
-
-void despan_value(Value& value, std::string_view source) {
-    value.decor().despan(source);
-    if (RawString* r = value.repr()) {
-        r->despan(source);
-    } else if (Array* a = value.as_array()) {
-        a->trailing.despan(source);
-        a->span.reset();
-        for (Item& item : a->values) despan_item(item, source);
-    } else if (InlineTable* t = value.as_inline_table()) {
-        t->trailing.despan(source);
-        t->span.reset();
-        despan_entries(t->items, source);
-    }
-}
-
-void despan_item(Item& item, std::string_view source) {
-    switch (item.kind()) {
-        case ItemKind::None:
-            break;
-        case ItemKind::Value:
-            despan_value(*item.as_value(), source);
-            break;
-        case ItemKind::Table:
-            despan_table(*item.as_table(), source);
-            break;
-        case ItemKind::ArrayOfTables: {
-            ArrayOfTables& aot = *item.as_array_of_tables();
-            aot.span.reset();
-            for (Item& t : aot.values) despan_item(t, source);
-            break;
-        }
-    }
-}
-
-void despan_document(DocumentMut& doc, std::string_view source) {
-    despan_item(doc.root, source);
-    doc.trailing.despan(source);
 }
 
 }  // namespace toml

@@ -1,7 +1,5 @@
-// The parse pipeline: lex everything, run the grammar over all tokens, then
-// assemble; the first error reported anywhere is the one returned. Assembly
-// copies recorded text out of the source as it goes, so the model handed out
-// holds no spans.
+// The parse pipeline: run the grammar (lexing as it goes) over the whole
+// text, then assemble; the first error reported anywhere is the one returned.
 #include "parser.hpp"
 
 #include <cstdint>
@@ -22,22 +20,20 @@ namespace {
 constexpr uint64_t kMaxSourceSize = 0xFFFFFFFFull;
 constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
 
-// Token and event buffers kept between parses so that small parses do not
-// allocate; very large ones are given back.
+// The event buffer is kept between parses so that small parses do not
+// allocate; a very large one is given back.
 constexpr size_t kKeptCapacity = 1 << 16;
 
-struct Buffers {
-    std::vector<Token> tokens;
-    std::vector<detail::Event> events;
-    void trim() {
-        if (tokens.capacity() > kKeptCapacity) std::vector<Token>().swap(tokens);
-        if (events.capacity() > kKeptCapacity) std::vector<detail::Event>().swap(events);
-    }
-};
+std::vector<detail::Event>& event_buffer(size_t text_size) {
+    thread_local std::vector<detail::Event> events;
+    // Rarely more than one event per two bytes; pages never written are
+    // never touched, so a generous reserve costs nothing.
+    events.reserve(text_size / 2 + 16);
+    return events;
+}
 
-Buffers& buffers() {
-    thread_local Buffers b;
-    return b;
+void trim(std::vector<detail::Event>& events) {
+    if (events.capacity() > kKeptCapacity) std::vector<detail::Event>().swap(events);
 }
 
 [[gnu::cold]] TomlError too_large() {
@@ -58,43 +54,38 @@ Buffers& buffers() {
 
 }  // namespace
 
-std::variant<DocumentMut, TomlError> parse_document(std::string_view text) {
+std::variant<DocumentMut, TomlError> parse_document(std::string_view text, std::shared_ptr<const void> owner) {
     if (text.size() > kMaxSourceSize) return too_large();
-    Buffers& buf = buffers();
     bool bom = text.substr(0, kByteOrderMark.size()) == kByteOrderMark;
-    // At most one token per byte plus End: reserving the worst case up front
-    // avoids regrowing (pages never written are never touched).
-    buf.tokens.reserve(text.size() + 1);
-    if (bom) {
-        lex(text.substr(kByteOrderMark.size()), buf.tokens);
-        for (Token& t : buf.tokens) {
-            t.start += static_cast<uint32_t>(kByteOrderMark.size());
-            t.end += static_cast<uint32_t>(kByteOrderMark.size());
-        }
-    } else {
-        lex(text, buf.tokens);
-    }
+    std::vector<detail::Event>& events = event_buffer(text.size());
     ErrorSink errors;
     DocumentMut doc;
-    if (detail::grammar_document(text, buf.tokens, buf.events, errors)) {
-        detail::assemble_document(text, buf.events, bom, errors, doc);
+    bool carriage_returns = false;
+    if (detail::grammar_document(text, bom ? kByteOrderMark.size() : 0, events, errors, carriage_returns)) {
+        detail::assemble_document(text, events, bom, errors, doc);
     }
-    buf.trim();
+    trim(events);
     if (errors.has_error()) return error_from(text, errors);
+    doc.text_owner = std::move(owner);
+    doc.source_size = text.size();
+    doc.source_has_cr = carriage_returns;
     return doc;
+}
+
+std::variant<DocumentMut, TomlError> parse_document(std::string_view text) {
+    if (text.size() > kMaxSourceSize) return too_large();
+    auto copy = std::make_shared<const std::string>(text);
+    std::string_view view(*copy);
+    return parse_document(view, std::move(copy));
 }
 
 std::variant<Value, TomlError> parse_value(std::string_view text) {
     if (text.size() > kMaxSourceSize) return too_large();
-    Buffers& buf = buffers();
-    buf.tokens.reserve(text.size() + 1);
-    lex(text, buf.tokens);
+    std::vector<detail::Event>& events = event_buffer(text.size());
     ErrorSink errors;
     Value value;
-    if (detail::grammar_value(text, buf.tokens, buf.events, errors)) {
-        value = detail::assemble_value(text, buf.events, errors);
-    }
-    buf.trim();
+    if (detail::grammar_value(text, events, errors)) value = detail::assemble_value(text, events, errors);
+    trim(events);
     if (errors.has_error()) return error_from(text, errors);
     value.decor().clear();
     return value;

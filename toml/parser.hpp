@@ -1,6 +1,7 @@
 // TOML 1.1.0 parser: text to the format-preserving model.
 #pragma once
 
+#include <memory>
 #include <string_view>
 #include <variant>
 
@@ -9,9 +10,13 @@
 
 namespace toml {
 
-// Parses a whole document. On success the model is despanned (owns all text).
-// A UTF-8 byte-order mark at the very start is accepted and kept, so that the
-// document renders it back.
+// Parses a whole document. A UTF-8 byte-order mark at the very start is
+// accepted and kept, so that the document renders it back.
+//
+// The model borrows its texts from `text`: `owner` must keep `text` alive and
+// unchanged and becomes the document's text owner.
+std::variant<DocumentMut, TomlError> parse_document(std::string_view text, std::shared_ptr<const void> owner);
+// Same, on a copy of `text` that the document owns.
 std::variant<DocumentMut, TomlError> parse_document(std::string_view text);
 
 // Parses exactly one value with nothing before or after it. On success the

@@ -23,11 +23,16 @@ struct KeyPart {
 
 class Assembler {
 public:
-    Assembler(std::string_view source, const std::vector<Event>& events, ErrorSink& errors)
-        : src_(source), ev_(events), errors_(errors) {}
+    // `borrow`: recorded texts point into `source` instead of copying it.
+    Assembler(std::string_view source, const std::vector<Event>& events, ErrorSink& errors, bool borrow)
+        : src_(source), ev_(events), errors_(errors), borrow_(borrow && RawString::addressable(source)) {}
 
     void document(DocumentMut& doc, bool bom);
-    Value value() { return read_value(); }
+    Value value() {
+        Value v;
+        read_value(v);
+        return v;
+    }
 
 private:
     const Event& cur() const { return ev_[i_]; }
@@ -49,9 +54,12 @@ private:
     }
     // Zero-length span at the current event.
     Span here() const { return Span{ev_[i_].start, ev_[i_].start}; }
-    // Recorded text is copied out of the source right away (short texts are
-    // stored in place), so the finished model needs no second pass.
-    RawString text(Span s) const { return RawString(src_.substr(s.start, s.size())); }
+    RawString text(Span s) const {
+        if (borrow_ && s.size() <= RawString::kBorrowMax) {
+            return RawString::borrowed_unchecked(src_.data() + s.start, s.size());
+        }
+        return RawString(std::string_view(src_.data() + s.start, s.size()));
+    }
 
     // Appends the parts of the key at the cursor to parts_, decoding each.
     void read_key();
@@ -66,10 +74,10 @@ private:
     void keep_written_spelling(Key& leaf);
 
     // Values.
-    Value read_value();
-    Array read_array();
-    InlineTable read_inline_table();
-    void place_inline(InlineTable& table, size_t first_part, Value value);
+    void read_value(Value& out);
+    void read_array(Array& array);
+    void read_inline_table(InlineTable& table);
+    void place_inline(InlineTable& table, size_t first_part, Item&& value);
 
     // Errors.
     void report_duplicate(Span at);
@@ -78,6 +86,7 @@ private:
     std::string_view src_;
     const std::vector<Event>& ev_;
     ErrorSink& errors_;
+    bool borrow_;
     size_t i_ = 0;
     uint32_t last_end_ = 0;
 

@@ -56,14 +56,14 @@ bool same_inner_spelling(const Key& stored, const Key& written, bool after_dot) 
 // were first written elsewhere, as in a . b = 1 after a.c = 2), the leaf keeps
 // this line's spelling of them.
 void Assembler::keep_written_spelling(Key& leaf) {
-    auto prefix = std::make_shared<std::vector<Key>>();
+    auto prefix = std::make_unique<std::vector<Key>>();
     prefix->reserve(written_.size());
     for (const Key* k : written_) {
         Key& copy = prefix->emplace_back(k->key);
         copy.repr = k->repr;
         copy.dotted_decor = k->dotted_decor;
     }
-    leaf.written_prefix = std::move(prefix);
+    leaf.written_prefix = Box<std::vector<Key>>(std::move(prefix));
 }
 
 // Follows parts [0, count) from `from`; parts[count] is the leaf. `dotted` is
@@ -81,7 +81,7 @@ Table* Assembler::descend(Table& from, std::vector<KeyPart>& parts, size_t count
             Table created;
             created.implicit = true;
             created.dotted = dotted;
-            Entry& added = table->items.push_back(std::move(part.key), Item(std::move(created)));
+            Entry& added = table->items.append(std::move(part.key), Item(std::move(created)));
             written_.push_back(&added.key);
             table = added.item.as_table();
             continue;
@@ -156,7 +156,8 @@ void Assembler::keyval_line(Span prefix) {
     leaf.leaf_decor.suffix = text(gap());
     skip();  // "="
     Span value_prefix = gap();
-    Item item(read_value());
+    Item item(Value{});
+    read_value(*item.as_value());
     Span value_suffix = take_gap();
     if (kind() == EventKind::LineEnd) skip();
     Decor& decor = item.as_value()->decor();
@@ -182,7 +183,7 @@ void Assembler::place_keyval(Table& table, Item&& value) {
         report_duplicate(last.span);
         return;
     }
-    target->items.push_back(std::move(last.key), std::move(value));
+    target->items.append(std::move(last.key), std::move(value));
 }
 
 void Assembler::header(Span prefix) {
@@ -257,7 +258,7 @@ void Assembler::finish_table() {
     current_ = root_;
     KeyPart& last = header_parts_.back();
     if (!array_header_) {
-        header_parent_->items.push_back(std::move(last.key), Item(std::move(filling_)));
+        header_parent_->items.append(std::move(last.key), Item(std::move(filling_)));
         return;
     }
     Table* parent = descend(*root_, header_parts_, header_parts_.size() - 1, false);
@@ -266,7 +267,7 @@ void Assembler::finish_table() {
     if (existing == nullptr) {
         ArrayOfTables tables;
         tables.values.emplace_back(std::move(filling_));
-        parent->items.push_back(std::move(last.key), Item(std::move(tables)));
+        parent->items.append(std::move(last.key), Item(std::move(tables)));
     } else if (ArrayOfTables* tables = existing->item.as_array_of_tables()) {
         tables->values.emplace_back(std::move(filling_));
     } else {
@@ -276,12 +277,12 @@ void Assembler::finish_table() {
 
 void assemble_document(std::string_view source, const std::vector<Event>& events, bool bom,
                        ErrorSink& errors, DocumentMut& doc) {
-    Assembler a(source, events, errors);
+    Assembler a(source, events, errors, true);
     a.document(doc, bom);
 }
 
 Value assemble_value(std::string_view source, const std::vector<Event>& events, ErrorSink& errors) {
-    Assembler a(source, events, errors);
+    Assembler a(source, events, errors, false);
     return a.value();
 }
 

@@ -1,6 +1,7 @@
 // Assembly stage: turns the events of a well-formed text into the model.
 // Decodes keys and scalars and reports decoding and semantic errors (duplicate
-// keys, dotted keys through values). All recorded text is owned by the model.
+// keys, dotted keys through values). Recorded text is borrowed from the source
+// for documents and owned for single values.
 #pragma once
 
 #include <string_view>

@@ -7,34 +7,34 @@
 
 namespace toml::detail {
 
-Value Assembler::read_value() {
+void Assembler::read_value(Value& out) {
     const Event& e = take();
     switch (e.kind) {
         case EventKind::ArrayOpen:
-            return Value(read_array());
+            read_array(out.v.emplace<Array>());
+            return;
         case EventKind::InlineTableOpen:
-            return Value(read_inline_table());
-        default: {
-            Value value = decode_scalar(src_, e.span(), e.quoting, errors_);
-            if (RawString* repr = value.repr()) *repr = text(e.span());
-            return value;
-        }
+            read_inline_table(out.v.emplace<InlineTable>());
+            return;
+        default:
+            decode_scalar(src_, e.span(), e.quoting, errors_, out);
+            if (RawString* repr = out.repr()) *repr = text(e.span());
+            return;
     }
 }
 
 // Text between "[" or "," and an element is its prefix; text after it up to
 // the next "," or "]" its suffix; text after a final "," is the trailing.
-Array Assembler::read_array() {
-    Array array;
+void Assembler::read_array(Array& array) {
     array.values.reserve(ev_[i_ - 1].count);
     Span before = gap();
     while (kind() != EventKind::ArrayClose) {
-        Value element = read_value();
+        Value& element = array.values.emplace_back().v.emplace<Value>();
+        read_value(element);
         Span after = gap();
         Decor& decor = element.decor();
         decor.prefix = text(before);
         decor.suffix = text(after);
-        array.values.emplace_back(std::move(element));
         if (kind() == EventKind::ArrayClose) {
             before = here();
             break;
@@ -45,11 +45,9 @@ Array Assembler::read_array() {
     }
     array.trailing = text(before);
     skip();  // "]"
-    return array;
 }
 
-InlineTable Assembler::read_inline_table() {
-    InlineTable table;
+void Assembler::read_inline_table(InlineTable& table) {
     table.items.entries().reserve(ev_[i_ - 1].count);
     Span before = gap();
     while (kind() != EventKind::InlineTableClose) {
@@ -62,9 +60,11 @@ InlineTable Assembler::read_inline_table() {
         }
         skip();  // "="
         Span value_prefix = gap();
-        Value value = read_value();  // nested tables leave parts_ as they found it
+        Item value(Value{});
+        Value& v = *value.as_value();
+        read_value(v);  // nested tables leave parts_ as they found it
         Span value_suffix = gap();
-        Decor& decor = value.decor();
+        Decor& decor = v.decor();
         decor.prefix = text(value_prefix);
         decor.suffix = text(value_suffix);
         if (!errors_.has_error()) place_inline(table, first, std::move(value));
@@ -79,12 +79,11 @@ InlineTable Assembler::read_inline_table() {
     }
     table.trailing = text(before);
     skip();  // "}"
-    return table;
 }
 
 // Inserts a key/value read inside an inline table. Dotted keys pass only
 // through inline tables made by earlier dotted keys of the same table.
-void Assembler::place_inline(InlineTable& table, size_t first_part, Value value) {
+void Assembler::place_inline(InlineTable& table, size_t first_part, Item&& value) {
     InlineTable* target = &table;
     size_t last = parts_.size() - 1;
     written_.clear();
@@ -96,7 +95,7 @@ void Assembler::place_inline(InlineTable& table, size_t first_part, Value value)
             InlineTable created;
             created.implicit = true;
             created.dotted = true;
-            Entry& added = target->items.push_back(std::move(part.key), Item(Value(std::move(created))));
+            Entry& added = target->items.append(std::move(part.key), Item(Value(std::move(created))));
             written_.push_back(&added.key);
             target = added.item.as_value()->as_inline_table();
             continue;
@@ -122,7 +121,7 @@ void Assembler::place_inline(InlineTable& table, size_t first_part, Value value)
         return;
     }
     if (respelled) keep_written_spelling(leaf.key);
-    target->items.push_back(std::move(leaf.key), Item(std::move(value)));
+    target->items.append(std::move(leaf.key), std::move(value));
 }
 
 }  // namespace toml::detail

@@ -36,8 +36,9 @@ struct Event {
     uint32_t start;
     uint32_t end;
     // Openings of arrays and inline tables: the number of elements or entries.
-    // Header openings: the number of key/value lines of the table's body; End:
-    // those of the root's body. An upper bound for reserving room.
+    // Header openings: the number of key/value lines of the table's body, plus
+    // one when the next header looks like a child of it; End: the lines of the
+    // root's body. A hint for reserving room.
     uint32_t count = 0;
     Span span() const { return Span{start, end}; }
 };

@@ -8,10 +8,10 @@ namespace toml::detail {
 
 bool Grammar::document() {
     for (;;) {
-        const Token& t = cur();
+        const Token t = cur();
         switch (t.kind) {
             case TokenKind::Whitespace:
-                ++pos_;
+                advance();
                 break;
             case TokenKind::Newline:
                 if (!newline()) return false;
@@ -42,7 +42,7 @@ bool Grammar::document() {
 
 bool Grammar::value_fragment() {
     if (!value(false)) return false;
-    const Token& t = cur();
+    const Token t = cur();
     if (t.kind != TokenKind::End) return fail("unexpected content", point_at(t.start), {});
     emit(EventKind::End, t.start, t.end);
     return true;
@@ -53,7 +53,7 @@ bool Grammar::trivia() {
     for (;;) {
         switch (cur().kind) {
             case TokenKind::Whitespace:
-                ++pos_;
+                advance();
                 break;
             case TokenKind::Newline:
                 if (!newline()) return false;
@@ -68,7 +68,11 @@ bool Grammar::trivia() {
 }
 
 bool Grammar::comment() {
-    const Token& t = cur();
+    const Token t = cur();
+    if (t.plain) {
+        advance();
+        return true;
+    }
     if (src_[t.start] != '#') return fail("missing comment start", point_at(t.start), {expect_literal("#")});
     for (uint32_t p = t.start + 1; p < t.end; ++p) {
         unsigned char c = static_cast<unsigned char>(src_[p]);
@@ -77,16 +81,16 @@ bool Grammar::comment() {
                         {expect_description("printable characters")});
         }
     }
-    ++pos_;
+    advance();
     return true;
 }
 
 bool Grammar::newline() {
-    const Token& t = cur();
+    const Token t = cur();
     if (t.end - t.start == 1 && src_[t.start] == '\r') {
         return fail("carriage return must be followed by newline", point_at(t.end), {expect_literal("\n")});
     }
-    ++pos_;
+    advance();
     return true;
 }
 
@@ -98,7 +102,7 @@ bool Grammar::line_end() {
         if (!comment()) return false;
         had_comment = true;
     }
-    const Token& t = cur();
+    const Token t = cur();
     if (t.kind == TokenKind::Newline) {
         emit(EventKind::LineEnd, t.start, t.end);
         return newline();
@@ -120,7 +124,7 @@ bool Grammar::keyval_line() {
     bool starts_with_dot = cur().kind == TokenKind::Dot;
     key();
     skip_whitespace();
-    const Token& t = cur();
+    const Token t = cur();
     if (t.kind != TokenKind::Equals) {
         return fail(starts_with_dot ? "missing value for key" : "key with no value", point_at(t.start),
                     {expect_literal("=")});
@@ -132,13 +136,15 @@ bool Grammar::keyval_line() {
 }
 
 bool Grammar::header() {
-    const Token& open = cur();
+    const Token open = cur();
     bool array_table = next().kind == TokenKind::LeftBracket;
+    size_t previous_header = header_event_;
     header_event_ = out_.size();
     if (array_table) {
         emit(EventKind::ArrayTableOpen, open.start, next().end);
         last_significant_end_ = next().end;
-        pos_ += 2;
+        advance();
+        advance();
     } else {
         take_significant(EventKind::StdTableOpen);
     }
@@ -146,9 +152,13 @@ bool Grammar::header() {
     if (!starts_key(cur().kind)) {
         return fail("invalid table", point_at(cur().start), {expect_description("key")});
     }
+    uint32_t key_start = cur().start;
     key();
+    Span key_text{key_start, out_.back().end};
+    if (previous_header != kNoHeader && opens_child_of(key_text, previous_key_)) ++out_[previous_header].count;
+    previous_key_ = key_text;
     skip_whitespace();
-    const Token& t = cur();
+    const Token t = cur();
     if (!array_table) {
         if (t.kind != TokenKind::RightBracket) {
             return fail("unclosed table", after_last_significant(), {expect_literal("]")});
@@ -157,7 +167,8 @@ bool Grammar::header() {
     } else if (t.kind == TokenKind::RightBracket && next().kind == TokenKind::RightBracket) {
         emit(EventKind::ArrayTableClose, t.start, next().end);
         last_significant_end_ = next().end;
-        pos_ += 2;
+        advance();
+        advance();
     } else if (t.kind == TokenKind::RightBracket) {
         return fail("unclosed array table", point_at(t.end), {expect_literal("]")});
     } else {
@@ -166,40 +177,51 @@ bool Grammar::header() {
     return line_end();
 }
 
+// Whether a header key, as written, starts with the previous header's key and
+// a dot: the previous table is then about to get a child entry. Only a hint
+// for reserving room (other spellings of the same keys are not recognised).
+bool Grammar::opens_child_of(Span key, Span previous) const {
+    if (key.size() <= previous.size()) return false;
+    std::string_view text = src_.substr(key.start, key.size());
+    if (text.substr(0, previous.size()) != src_.substr(previous.start, previous.size())) return false;
+    size_t i = previous.size();
+    while (i < text.size() && (text[i] == ' ' || text[i] == '\t')) ++i;
+    return i < text.size() && text[i] == '.';
+}
+
 // One or more key parts joined by dots (blank space allowed around the dots).
 // A part that is missing (around a stray dot) becomes an empty unquoted part,
 // which decoding rejects.
 void Grammar::key() {
     for (;;) {
-        const Token& t = cur();
+        const Token t = cur();
         if (t.kind == TokenKind::Atom || is_string_token(t.kind)) {
             emit(EventKind::SimpleKey, t.start, t.end, quoting_of(t.kind));
             last_significant_end_ = t.end;
-            ++pos_;
+            advance();
         } else {
             emit(EventKind::SimpleKey, t.start, t.start, Quoting::Unquoted);
         }
-        size_t dot = pos_ + (cur().kind == TokenKind::Whitespace ? 1 : 0);
-        if (toks_[dot].kind != TokenKind::Dot) return;
+        TokenKind after = cur().kind == TokenKind::Whitespace ? next().kind : cur().kind;
+        if (after != TokenKind::Dot) return;
         skip_whitespace();
         take_significant(EventKind::KeySep);
         skip_whitespace();
     }
 }
 
-bool grammar_document(std::string_view source, const std::vector<Token>& tokens,
-                      std::vector<Event>& events, ErrorSink& errors) {
+bool grammar_document(std::string_view source, size_t start, std::vector<Event>& events, ErrorSink& errors,
+                      bool& carriage_returns) {
     events.clear();
-    events.reserve(tokens.size() + 16);
-    Grammar g(source, tokens, events, errors);
-    return g.document();
+    Grammar g(source, start, events, errors);
+    bool ok = g.document();
+    carriage_returns = g.saw_carriage_return();
+    return ok;
 }
 
-bool grammar_value(std::string_view source, const std::vector<Token>& tokens,
-                   std::vector<Event>& events, ErrorSink& errors) {
+bool grammar_value(std::string_view source, std::vector<Event>& events, ErrorSink& errors) {
     events.clear();
-    events.reserve(tokens.size() + 16);
-    Grammar g(source, tokens, events, errors);
+    Grammar g(source, 0, events, errors);
     return g.value_fragment();
 }
 

@@ -1,5 +1,5 @@
-// Grammar stage: matches the tokens against the TOML grammar and turns them
-// into events. Reports grammar, nesting, comment and line-break errors; the
+// Grammar stage: lexes the text, matches the tokens against the TOML grammar
+// and turns them into events. Reports grammar, nesting, comment and line-break errors; the
 // first one ends the stage (nothing after it could be shown).
 #pragma once
 
@@ -12,12 +12,13 @@
 
 namespace toml::detail {
 
-// A whole document. Returns false when an error was reported.
-bool grammar_document(std::string_view source, const std::vector<Token>& tokens,
-                      std::vector<Event>& events, ErrorSink& errors);
+// A whole document, lexed from `start` (after a byte-order mark). Returns
+// false when an error was reported. `carriage_returns` tells whether a line
+// break held one.
+bool grammar_document(std::string_view source, size_t start, std::vector<Event>& events, ErrorSink& errors,
+                      bool& carriage_returns);
 
 // Exactly one value and nothing after it.
-bool grammar_value(std::string_view source, const std::vector<Token>& tokens,
-                   std::vector<Event>& events, ErrorSink& errors);
+bool grammar_value(std::string_view source, std::vector<Event>& events, ErrorSink& errors);
 
 }  // namespace toml::detail

@@ -2,7 +2,6 @@
 // (parser_grammar.cpp) and the value rules (parser_grammar_values.cpp).
 #pragma once
 
-#include <algorithm>
 #include <string_view>
 #include <vector>
 
@@ -34,25 +33,42 @@ inline Span point_at(uint32_t pos) { return Span{pos, pos}; }
 
 class Grammar {
 public:
-    Grammar(std::string_view source, const std::vector<Token>& tokens, std::vector<Event>& events,
-            ErrorSink& errors)
-        : src_(source), toks_(tokens), out_(events), errors_(errors) {}
+    // Lexing starts at `start` (after a byte-order mark).
+    Grammar(std::string_view source, size_t start, std::vector<Event>& events, ErrorSink& errors)
+        : src_(source), lexer_(source, start), out_(events), errors_(errors) {
+        lexer_.next(cur_);
+    }
 
     bool document();
     bool value_fragment();
+    bool saw_carriage_return() const { return lexer_.saw_carriage_return(); }
 
 private:
-    const Token& cur() const { return toks_[pos_]; }
-    // Never looks past the End token.
-    const Token& next() const { return toks_[std::min(pos_ + 1, toks_.size() - 1)]; }
+    Token cur() const { return cur_; }
+    // The token after the current one (End at the end).
+    Token next() {
+        if (!peeked_) {
+            lexer_.next(peek_);
+            peeked_ = true;
+        }
+        return peek_;
+    }
+    void advance() {
+        taken_end_ = cur_.end;
+        if (peeked_) {
+            cur_ = peek_;
+            peeked_ = false;
+        } else {
+            lexer_.next(cur_);
+        }
+    }
 
     void emit(EventKind kind, uint32_t start, uint32_t end, Quoting q = Quoting::Unquoted) {
         out_.push_back(Event{kind, q, start, end});
     }
     void take(EventKind kind) {
-        const Token& t = cur();
-        emit(kind, t.start, t.end);
-        ++pos_;
+        emit(kind, cur_.start, cur_.end);
+        advance();
     }
     // Takes a token that counts as "last read" for the position of errors
     // about missing closing tokens.
@@ -61,7 +77,7 @@ private:
         take(kind);
     }
     void skip_whitespace() {
-        if (cur().kind == TokenKind::Whitespace) ++pos_;
+        if (cur_.kind == TokenKind::Whitespace) advance();
     }
     Span after_last_significant() const { return point_at(last_significant_end_); }
 
@@ -76,6 +92,7 @@ private:
     bool line_end();
     bool keyval_line();
     bool header();
+    bool opens_child_of(Span key, Span previous) const;
     void key();
     bool value(bool in_inline_table);
     void unquoted_scalar();
@@ -85,16 +102,20 @@ private:
     bool inline_table_misplaced(const Token& t, Expect expected);
 
     std::string_view src_;
-    const std::vector<Token>& toks_;
+    Lexer lexer_;
+    Token cur_{};
+    Token peek_{};
+    bool peeked_ = false;
+    uint32_t taken_end_ = 0;  // end of the token before the current one
     std::vector<Event>& out_;
     ErrorSink& errors_;
-    size_t pos_ = 0;
     uint32_t last_significant_end_ = 0;
     int depth_ = 0;
     // Key/value lines are counted on the latest header's opening event, or
     // for the root (before any header) here.
     static constexpr size_t kNoHeader = static_cast<size_t>(-1);
     size_t header_event_ = kNoHeader;
+    Span previous_key_{};  // the latest header's key as written
     uint32_t root_lines_ = 0;
 };
 

@@ -4,7 +4,7 @@
 namespace toml::detail {
 
 bool Grammar::value(bool in_inline_table) {
-    const Token& t = cur();
+    const Token t = cur();
     switch (t.kind) {
         case TokenKind::Atom:
         case TokenKind::Dot:
@@ -31,7 +31,7 @@ bool Grammar::value(bool in_inline_table) {
         case TokenKind::MlLiteralString:
             emit(EventKind::Scalar, t.start, t.end, quoting_of(t.kind));
             last_significant_end_ = t.end;
-            ++pos_;
+            advance();
             return true;
         case TokenKind::LeftBracket:
             return array();
@@ -56,20 +56,21 @@ bool Grammar::value(bool in_inline_table) {
 void Grammar::unquoted_scalar() {
     uint32_t start = cur().start;
     TokenKind previous = cur().kind;
-    ++pos_;
+    advance();
     for (;;) {
         TokenKind k = cur().kind;
         if (k == TokenKind::Atom || k == TokenKind::Dot) {
             previous = k;
-            ++pos_;
+            advance();
         } else if (k == TokenKind::Whitespace && previous == TokenKind::Atom &&
                    next().kind == TokenKind::Atom) {
-            pos_ += 2;
+            advance();
+            advance();
         } else {
             break;
         }
     }
-    uint32_t end = toks_[pos_ - 1].end;
+    uint32_t end = taken_end_;
     emit(EventKind::Scalar, start, end, Quoting::Unquoted);
     last_significant_end_ = end;
 }
@@ -89,7 +90,7 @@ bool Grammar::array() {
     for (;;) {
         // Element position: after "[" or ",".
         if (!trivia()) return false;
-        const Token& t = cur();
+        const Token t = cur();
         switch (t.kind) {
             case TokenKind::RightBracket:
                 take_significant(EventKind::ArrayClose);
@@ -109,7 +110,7 @@ bool Grammar::array() {
         if (!value(false)) return false;
         // After an element.
         if (!trivia()) return false;
-        const Token& n = cur();
+        const Token n = cur();
         if (n.kind == TokenKind::Comma) {
             take_significant(EventKind::ValueSep);
             continue;
@@ -153,7 +154,7 @@ bool Grammar::inline_table() {
     for (;;) {
         // Key position: after "{" or ",".
         if (!trivia()) return false;
-        const Token& k = cur();
+        const Token k = cur();
         if (k.kind == TokenKind::RightBrace) {
             take_significant(EventKind::InlineTableClose);
             --depth_;
@@ -166,7 +167,7 @@ bool Grammar::inline_table() {
         ++out_[open].count;
         key();
         skip_whitespace();
-        const Token& eq = cur();
+        const Token eq = cur();
         if (eq.kind != TokenKind::Equals) {
             if (starts_value(eq.kind)) {
                 return fail("missing assignment between key-value pairs", point_at(eq.start), {want_equals});
@@ -178,7 +179,7 @@ bool Grammar::inline_table() {
         if (!value(true)) return false;
         // After a value.
         if (!trivia()) return false;
-        const Token& n = cur();
+        const Token n = cur();
         if (n.kind == TokenKind::Comma) {
             take_significant(EventKind::ValueSep);
             continue;

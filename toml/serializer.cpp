@@ -3,6 +3,8 @@
 #include <cstring>
 #include <vector>
 
+#include "byte_scan.hpp"
+#include "render_output.hpp"
 #include "serializer.hpp"
 #include "value_walk.hpp"
 
@@ -12,49 +14,53 @@ namespace {
 
 // Decor sides and trailing texts are written without carriage returns, so
 // CR LF sources come out with LF line ends.
-void write_text_without_cr(std::string_view s, std::string& out) {
-    const char* p = s.data();
-    const char* end = p + s.size();
-    while (p < end) {
-        const char* cr = static_cast<const char*>(std::memchr(p, '\r', static_cast<size_t>(end - p)));
-        if (!cr) {
-            out.append(p, static_cast<size_t>(end - p));
-            return;
-        }
-        out.append(p, static_cast<size_t>(cr - p));
-        p = cr + 1;
+constexpr scan::Table make_cr() {
+    scan::Table t{};
+    t['\r'] = true;
+    return t;
+}
+constexpr scan::Table kCarriageReturn = make_cr();
+
+size_t find_cr(std::string_view s, size_t from) {
+    return scan::find_first(s.data(), from, s.size(), kCarriageReturn,
+                            [](uint64_t w) { return scan::equal(w, '\r'); });
+}
+
+[[gnu::noinline]] void write_text_without_cr(std::string_view s, size_t cr, RenderOutput& out) {
+    size_t from = 0;
+    while (cr < s.size()) {
+        out.put(s.substr(from, cr - from));
+        from = cr + 1;
+        cr = find_cr(s, from);
+    }
+    out.put(s.substr(from));
+}
+
+inline void write_text(std::string_view s, RenderOutput& out) {
+    size_t cr = find_cr(s, 0);
+    if (cr == s.size()) {
+        out.put(s);
+    } else {
+        write_text_without_cr(s, cr, out);
     }
 }
 
-// Most decor texts are a few bytes, where a plain scan beats memchr.
-inline void write_text(std::string_view s, std::string& out) {
-    if (s.size() > 32) {
-        write_text_without_cr(s, out);
-        return;
-    }
-    for (char c : s) {
-        if (c == '\r') {
-            write_text_without_cr(s, out);
-            return;
-        }
-    }
-    out += s;
-}
-
-inline void write_side(const RawString& side, std::string_view fallback, std::string& out) {
+inline void write_side(const RawString& side, std::string_view fallback, RenderOutput& out) {
     if (side.is_absent()) {
-        out += fallback;
+        out.put(fallback);
+    } else if (out.borrowed_without_cr && side.is_borrowed()) {
+        out.put(side.view());
     } else {
         write_text(side.view(), out);
     }
 }
 
 // Reprs are written exactly, carriage returns included.
-inline void write_key_repr(const Key& key, std::string& out) {
+inline void write_key_repr(const Key& key, RenderOutput& out) {
     if (key.repr.is_present()) {
-        out += key.repr.view();
+        out.put(key.repr.view());
     } else {
-        default_key_repr(key.key, out);
+        out.append_with([&](std::string& s) { default_key_repr(key.key, s); });
     }
 }
 
@@ -72,7 +78,7 @@ const std::vector<Key>* written_inner_parts(const Key* const* keys, size_t n) {
 }
 
 struct Renderer {
-    std::string& out;
+    RenderOutput& out;
     std::vector<const Key*> stack;  // key path of the entry being written
 
     // `leaf` replaces the last key's leaf decor when given.
@@ -86,7 +92,7 @@ struct Renderer {
             if (i == 0) {
                 write_side(leaf_decor.prefix, left, out);
             } else {
-                out += '.';
+                out.put('.');
                 write_side(k.dotted_decor.prefix, "", out);
             }
             write_key_repr(k, out);
@@ -108,7 +114,7 @@ struct Renderer {
                 } else if constexpr (std::is_same_v<T, InlineTable>) {
                     inline_table(x);
                 } else if (x.repr.is_present()) {
-                    out += x.repr.view();
+                    out.put(x.repr.view());
                 } else {
                     default_repr(x.value);
                 }
@@ -117,44 +123,52 @@ struct Renderer {
             v.v);
     }
 
-    void default_repr(const std::string& s) { default_string_repr(s, out); }
-    void default_repr(int64_t i) { default_integer_repr(i, out); }
-    void default_repr(double d) { default_float_repr(d, out); }
-    void default_repr(bool b) { out += b ? "true" : "false"; }
-    void default_repr(const Datetime& dt) { render_datetime(dt, out); }
+    void default_repr(const std::string& s) {
+        out.append_with([&](std::string& o) { default_string_repr(s, o); });
+    }
+    void default_repr(int64_t i) {
+        out.append_with([&](std::string& o) { default_integer_repr(i, o); });
+    }
+    void default_repr(double d) {
+        out.append_with([&](std::string& o) { default_float_repr(d, o); });
+    }
+    void default_repr(bool b) { out.put(b ? "true" : "false"); }
+    void default_repr(const Datetime& dt) {
+        out.append_with([&](std::string& o) { render_datetime(dt, o); });
+    }
 
     void array(const Array& a) {
-        out += '[';
+        out.put('[');
         size_t n = a.values.size();
         for (size_t i = 0; i < n; ++i) {
-            if (i > 0) out += ',';
+            if (i > 0) out.put(',');
             const Value* v = a.values[i].as_value();
             value(v ? *v : a.get(i), i == 0 ? "" : " ", "");
         }
-        if (a.trailing_comma && n > 0) out += ',';
+        if (a.trailing_comma && n > 0) out.put(',');
         write_side(a.trailing, "", out);
-        out += ']';
+        out.put(']');
     }
 
     void inline_table(const InlineTable& t) {
-        out += '{';
+        out.put('{');
         size_t base = stack.size();
         bool any = false;
         bool last_suffix_absent = false;
         auto entry = [&](const std::vector<const Key*>& path, const Value& v) {
-            if (any) out += ',';
+            if (any) out.put(',');
             any = true;
             key_path(path.data() + base, path.size() - base, " ", " ");
-            out += '=';
+            out.put('=');
             value(v, " ", "");
             last_suffix_absent = v.decor().suffix.is_absent();
         };
         walk_values(t.items, stack, entry);
         // The last entry's value defaults to one space after it, before "}".
-        if (last_suffix_absent) out += ' ';
-        if (t.trailing_comma && any) out += ',';
+        if (last_suffix_absent) out.put(' ');
+        if (t.trailing_comma && any) out.put(',');
         write_side(t.trailing, "", out);
-        out += '}';
+        out.put('}');
     }
 
     // Key/value lines of a table body.
@@ -162,106 +176,158 @@ struct Renderer {
         size_t base = stack.size();
         auto line = [&](const std::vector<const Key*>& path, const Value& v) {
             key_path(path.data() + base, path.size() - base, "", " ");
-            out += '=';
+            out.put('=');
             value(v, " ", "");
-            out += '\n';
+            out.put('\n');
         };
         walk_values(items, stack, line);
     }
 };
 
-// A table to be written with a header (or the root), in tree order.
-struct TableRecord {
-    const Table* table;
-    uint32_t path_start;  // into the shared key pool
-    uint32_t path_len;
-    bool array_member;
-    int64_t sort_key;
-};
+// Walks the tables that are written with a header (and the root) in tree
+// order: f(table, path, array_member, rank) for each, where `path` holds the
+// keys leading to the table. A table without a rank of its own takes the rank
+// of the table before it. Stops as soon as f returns false.
+class TableWalk {
+public:
+    template <class F>
+    bool run(const Table& root, F&& f) {
+        return visit(root, false, f);
+    }
 
-struct TableCollector {
-    std::vector<TableRecord> records;
-    std::vector<const Key*> pool;
-    std::vector<const Key*> path;
-    size_t entry_count = 0;
-
-    void visit(const Table& t, bool array_member) {
-        entry_count += t.items.raw_size();
+private:
+    template <class F>
+    bool visit(const Table& t, bool array_member, F& f) {
         if (!t.dotted) {
-            int64_t sort_key = t.doc_position ? *t.doc_position : (records.empty() ? 0 : records.back().sort_key);
-            records.push_back(TableRecord{&t, static_cast<uint32_t>(pool.size()),
-                                          static_cast<uint32_t>(path.size()), array_member, sort_key});
-            pool.insert(pool.end(), path.begin(), path.end());
+            rank_ = t.doc_position ? *t.doc_position : rank_;
+            if (!f(t, path_, array_member, rank_)) return false;
         }
         for (const Entry& e : t.items.entries()) {
             if (const Table* sub = e.item.as_table()) {
-                path.push_back(&e.key);
-                visit(*sub, false);
-                path.pop_back();
+                path_.push_back(&e.key);
+                if (!visit(*sub, false, f)) return false;
+                path_.pop_back();
             } else if (const ArrayOfTables* aot = e.item.as_array_of_tables()) {
-                path.push_back(&e.key);
+                path_.push_back(&e.key);
                 for (const Item& member : aot->values) {
-                    if (const Table* mt = member.as_table()) visit(*mt, true);
+                    const Table* mt = member.as_table();
+                    if (mt && !visit(*mt, true, f)) return false;
                 }
-                path.pop_back();
+                path_.pop_back();
             }
         }
+        return true;
     }
+
+    std::vector<const Key*> path_;
+    int64_t rank_ = 0;
 };
 
-// Output reserve: a per-entry guess from what the table collection saw;
-// walking the whole tree just to size the output costs more than the
-// occasional regrowth it saves.
-constexpr size_t kBytesPerEntry = 24;
+// Writes tables, each with its header line (the root without one) and body.
+class TableWriter {
+public:
+    explicit TableWriter(RenderOutput& out) : out_(out), r_{out, {}} {}
 
-void reserve_for(std::string& out, size_t entries) {
-    size_t want = out.size() + entries * kBytesPerEntry + 64;
-    if (out.capacity() < want) out.reserve(want);
-}
-
-}  // namespace
-
-void render_document(const DocumentMut& doc, std::string& out) {
-    const Table* root = doc.root.as_table();
-    if (!root) throw InvariantError("root should always be a table");
-    TableCollector tables;
-    tables.visit(*root, false);
-    reserve_for(out, tables.entry_count);
-
-    write_side(root->decor.prefix, "", out);
-    std::stable_sort(tables.records.begin(), tables.records.end(),
-                     [](const TableRecord& a, const TableRecord& b) { return a.sort_key < b.sort_key; });
-
-    static const Decor kDefaultDecor;
-    Renderer r{out, {}};
-    bool first_table = true;
-    for (const TableRecord& rec : tables.records) {
-        const Table& t = *rec.table;
-        bool has_body = has_values(t.items);
-        if (rec.path_len == 0) {
-            if (has_body) first_table = false;
-        } else if (rec.array_member || !(t.implicit && !has_body)) {
-            std::string_view default_prefix = first_table ? "" : "\n";
-            first_table = false;
-            const Key* const* path = tables.pool.data() + rec.path_start;
-            const Key& last = *path[rec.path_len - 1];
+    void write(const Table& t, const Key* const* path, size_t path_len, bool array_member) {
+        static const Decor kDefaultDecor;
+        if (path_len == 0) {
+            // The root has no header; it counts as a first table once its
+            // body has written something.
+            size_t before = out_.size();
+            r_.body(t.items);
+            if (out_.size() != before) first_table_ = false;
+            return;
+        }
+        // An implicit table shows a header only when it has lines of its own.
+        bool has_body = array_member || !t.implicit || has_values(t.items);
+        if (has_body) {
+            std::string_view default_prefix = first_table_ ? "" : "\n";
+            first_table_ = false;
+            const Key& last = *path[path_len - 1];
             // Comment lines carried over from a key/value key belong above
             // the header, not inside its brackets.
             const Decor* leaf = nullptr;
             if (has_line_feed(last.leaf_decor.prefix)) {
-                write_text(last.leaf_decor.prefix.view(), out);
+                write_text(last.leaf_decor.prefix.view(), out_);
                 leaf = &kDefaultDecor;
             }
-            write_side(t.decor.prefix, default_prefix, out);
-            out += rec.array_member ? "[[" : "[";
-            r.key_path(path, rec.path_len, "", "", leaf);
-            out += rec.array_member ? "]]" : "]";
-            write_side(t.decor.suffix, "", out);
-            out += '\n';
+            write_side(t.decor.prefix, default_prefix, out_);
+            out_.put(array_member ? "[[" : "[");
+            r_.key_path(path, path_len, "", "", leaf);
+            out_.put(array_member ? "]]" : "]");
+            write_side(t.decor.suffix, "", out_);
+            out_.put('\n');
+            r_.body(t.items);
         }
-        if (has_body) r.body(t.items);
     }
 
+private:
+    RenderOutput& out_;
+    Renderer r_;
+    bool first_table_ = true;
+};
+
+// Tables whose ranks do not follow tree order are collected and sorted by
+// rank first (the sort is stable: equal ranks keep tree order).
+void write_tables_by_rank(const Table& root, RenderOutput& out) {
+    struct Record {
+        const Table* table;
+        uint32_t path_start;  // into the shared key pool
+        uint32_t path_len;
+        bool array_member;
+        int64_t rank;
+    };
+    std::vector<Record> records;
+    std::vector<const Key*> pool;
+    TableWalk().run(root, [&](const Table& t, const std::vector<const Key*>& path, bool array_member, int64_t rank) {
+        records.push_back(Record{&t, static_cast<uint32_t>(pool.size()), static_cast<uint32_t>(path.size()),
+                                 array_member, rank});
+        pool.insert(pool.end(), path.begin(), path.end());
+        return true;
+    });
+    std::stable_sort(records.begin(), records.end(),
+                     [](const Record& a, const Record& b) { return a.rank < b.rank; });
+    TableWriter writer(out);
+    for (const Record& rec : records) {
+        writer.write(*rec.table, pool.data() + rec.path_start, rec.path_len, rec.array_member);
+    }
+}
+
+// The usual case, ranks rising in tree order, is written in one walk. False
+// when a rank drops: the caller then discards what was written.
+bool write_tables_in_tree_order(const Table& root, RenderOutput& out) {
+    TableWriter writer(out);
+    int64_t previous = 0;
+    return TableWalk().run(root, [&](const Table& t, const std::vector<const Key*>& path, bool array_member,
+                                     int64_t rank) {
+        if (rank < previous) return false;
+        previous = rank;
+        writer.write(t, path.data(), path.size(), array_member);
+        return true;
+    });
+}
+
+// Output reserve when the document was not parsed: a per-entry guess.
+constexpr size_t kBytesPerEntry = 24;
+
+size_t size_guess(size_t entries) { return entries * kBytesPerEntry + 64; }
+
+}  // namespace
+
+void render_document(const DocumentMut& doc, std::string& text) {
+    const Table* root = doc.root.as_table();
+    if (!root) throw InvariantError("root should always be a table");
+    RenderOutput out(text);
+    out.borrowed_without_cr = !doc.source_has_cr;
+    // A little over the source size covers most edits without regrowth.
+    out.reserve(doc.source_size ? doc.source_size + doc.source_size / 16 + 64 : size_guess(root->items.raw_size()));
+
+    write_side(root->decor.prefix, "", out);
+    size_t tables_start = out.size();
+    if (!write_tables_in_tree_order(*root, out)) {
+        out.truncate(tables_start);
+        write_tables_by_rank(*root, out);
+    }
     write_side(root->decor.suffix, "", out);
     write_side(doc.trailing, "", out);
 }
@@ -281,8 +347,9 @@ void render_item(const Item& item, std::string& out) {
             break;
         case ItemKind::Table: {
             const Table& t = *item.as_table();
-            reserve_for(out, t.items.raw_size());
-            Renderer r{out, {}};
+            RenderOutput o(out);
+            o.reserve(size_guess(t.items.raw_size()));
+            Renderer r{o, {}};
             r.body(t.items);
             break;
         }
@@ -301,7 +368,8 @@ std::string to_string(const Item& item) {
 }
 
 void render_value(const Value& value, std::string& out) {
-    Renderer r{out, {}};
+    RenderOutput o(out);
+    Renderer r{o, {}};
     r.value(value, "", "");
 }
 
