@@ -1,6 +1,9 @@
 #include "item_ops.hpp"
 
 #include <cstring>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 #include "../toml/serializer.hpp"
 #include "comments.hpp"
@@ -254,24 +257,53 @@ namespace {
 
 constexpr uint64_t kHighBits = 0x8080808080808080ull;
 
-// Decodes UTF-8 into code units of type C; false on anything that is not
-// well-formed (the caller then lets the interpreter report it).
+// Widens (or copies) sixteen ASCII bytes into code units of type C.
 template <class C>
-bool decode_utf8_into(const unsigned char* p, size_t n, C* out) {
+inline void widen_ascii16(const unsigned char* p, C* out) {
+    if constexpr (sizeof(C) == 1) {
+        std::memcpy(out, p, 16);
+    } else {
+#if defined(__SSE2__)
+        const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+        const __m128i zero = _mm_setzero_si128();
+        const __m128i lo = _mm_unpacklo_epi8(bytes, zero);
+        const __m128i hi = _mm_unpackhi_epi8(bytes, zero);
+        if constexpr (sizeof(C) == 2) {
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(out), lo);
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 8), hi);
+        } else {
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(out), _mm_unpacklo_epi16(lo, zero));
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 4), _mm_unpackhi_epi16(lo, zero));
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 8), _mm_unpacklo_epi16(hi, zero));
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 12), _mm_unpackhi_epi16(hi, zero));
+        }
+#else
+        for (size_t k = 0; k < 16; ++k) out[k] = p[k];
+#endif
+    }
+}
+
+// Decodes UTF-8 into code units of type C (`out` holds exactly as many as the
+// text has code points); false on anything that is not well-formed (the
+// caller then lets the interpreter report it).
+template <class C>
+bool decode_utf8_into(const unsigned char* p, size_t n, C* out, C* out_end) {
     size_t i = 0;
     while (i < n) {
-        if (i + 8 <= n) {
-            uint64_t w;
-            std::memcpy(&w, p + i, 8);
-            if ((w & kHighBits) == 0) {
-                for (int k = 0; k < 8; ++k) out[k] = static_cast<C>(p[i + k]);
-                out += 8;
-                i += 8;
-                continue;
-            }
+        // Runs of ASCII, sixteen bytes at a time while room is left for it.
+        while (i + 16 <= n && out_end - out >= 16) {
+            uint64_t a, b;
+            std::memcpy(&a, p + i, 8);
+            std::memcpy(&b, p + i + 8, 8);
+            if (((a | b) & kHighBits) != 0) break;
+            widen_ascii16(p + i, out);
+            out += 16;
+            i += 16;
         }
+        if (i >= n) break;
         unsigned char b = p[i];
         if (b < 0x80) {
+            if (out == out_end) return false;
             *out++ = b;
             ++i;
             continue;
@@ -290,7 +322,7 @@ bool decode_utf8_into(const unsigned char* p, size_t n, C* out) {
         } else {
             return false;
         }
-        if (i + len > n) return false;
+        if (i + len > n || out == out_end) return false;
         for (size_t k = 1; k < len; ++k) {
             unsigned char c = p[i + k];
             if ((c & 0xC0) != 0x80) return false;
@@ -303,7 +335,7 @@ bool decode_utf8_into(const unsigned char* p, size_t n, C* out) {
         *out++ = static_cast<C>(cp);
         i += len;
     }
-    return true;
+    return out == out_end;
 }
 
 }  // namespace
@@ -312,19 +344,21 @@ PyObject* str_from_utf8(std::string_view text) {
     const auto* p = reinterpret_cast<const unsigned char*>(text.data());
     const size_t n = text.size();
     // First pass: the number of code points and the widest lead byte.
+    // Continuation bytes are 10xxxxxx, lead bytes 11xxxxxx.
     size_t continuation = 0;
     unsigned char widest = 0;
     size_t i = 0;
     for (; i + 8 <= n; i += 8) {
         uint64_t w;
         std::memcpy(&w, p + i, 8);
-        if ((w & kHighBits) == 0) continue;
-        for (size_t k = i; k < i + 8; ++k) {
-            unsigned char b = p[k];
-            if ((b & 0xC0) == 0x80) {
-                ++continuation;
-            } else if (b > widest) {
-                widest = b;
+        uint64_t high = w & kHighBits;
+        if (high == 0) continue;
+        continuation += static_cast<size_t>(__builtin_popcountll(high & ~(w << 1)));
+        uint64_t leads = high & (w << 1);
+        if (widest < 0xF0) {
+            for (; leads != 0; leads &= leads - 1) {
+                unsigned char lead = p[i + static_cast<size_t>(__builtin_ctzll(leads) >> 3)];
+                if (lead > widest) widest = lead;
             }
         }
     }
@@ -336,26 +370,31 @@ PyObject* str_from_utf8(std::string_view text) {
             widest = b;
         }
     }
-    const auto length = static_cast<Py_ssize_t>(n - continuation);
+    const size_t length = n - continuation;
     Py_UCS4 max_char = widest < 0x80 ? 0x7F : widest <= 0xC3 ? 0xFF : widest <= 0xEF ? 0xFFFF : 0x10FFFF;
-    PyObject* str = PyUnicode_New(length, max_char);
+    PyObject* str = PyUnicode_New(static_cast<Py_ssize_t>(length), max_char);
     if (!str) return nullptr;
     bool ok;
     switch (PyUnicode_KIND(str)) {
         case PyUnicode_1BYTE_KIND:
             if (max_char == 0x7F) {
                 std::memcpy(PyUnicode_1BYTE_DATA(str), p, n);
-                ok = continuation == 0;
+                ok = true;
             } else {
-                ok = decode_utf8_into(p, n, PyUnicode_1BYTE_DATA(str));
+                Py_UCS1* out = PyUnicode_1BYTE_DATA(str);
+                ok = decode_utf8_into(p, n, out, out + length);
             }
             break;
-        case PyUnicode_2BYTE_KIND:
-            ok = decode_utf8_into(p, n, PyUnicode_2BYTE_DATA(str));
+        case PyUnicode_2BYTE_KIND: {
+            Py_UCS2* out = PyUnicode_2BYTE_DATA(str);
+            ok = decode_utf8_into(p, n, out, out + length);
             break;
-        default:
-            ok = decode_utf8_into(p, n, PyUnicode_4BYTE_DATA(str));
+        }
+        default: {
+            Py_UCS4* out = PyUnicode_4BYTE_DATA(str);
+            ok = decode_utf8_into(p, n, out, out + length);
             break;
+        }
     }
     if (ok) return str;
     Py_DECREF(str);

@@ -219,3 +219,13 @@ def test_long_texts_decode_to_the_same_str(body):
     doc = Document.parse(text)
     assert doc.as_toml() == text
     assert doc.value == {"s": body}
+
+
+@pytest.mark.parametrize("offset", range(0, 33))
+@pytest.mark.parametrize("char", ["é", "Ā", "日", "😀"])
+def test_long_text_with_one_wide_character_anywhere(offset, char):
+    body = "a" * offset + char + "b" * (1100 + offset % 7)
+    text = f"s = '{body}'\n"
+    doc = Document.parse(text)
+    assert doc.value == {"s": body}
+    assert doc.as_toml() == text

@@ -30,6 +30,8 @@ public:
         len_ += t.size();
     }
     size_t size() const { return len_; }
+    // What was written so far (valid until the next write).
+    std::string_view view() const { return std::string_view(s_.data(), len_); }
 
     // Set when texts borrowed from the source are known to hold no carriage
     // return, so that writers may skip looking for them.

@@ -223,26 +223,34 @@ private:
     int64_t rank_ = 0;
 };
 
+// Where one table's text lies in the output. A header without a recorded
+// prefix starts with a default that depends on what was written before it: a
+// line break unless it is the first thing written after the root's prefix.
+struct Chunk {
+    static constexpr size_t kNoDefault = static_cast<size_t>(-1);
+    int64_t rank;
+    size_t start;
+    size_t end;
+    size_t default_at = kNoDefault;  // where the default prefix went
+    bool default_was_line_break = false;
+    bool wrote_text = false;  // ends the "first" status for the chunks after it
+};
+
 // Writes tables, each with its header line (the root without one) and body.
 class TableWriter {
 public:
     explicit TableWriter(RenderOutput& out) : out_(out), r_{out, {}} {}
 
-    void write(const Table& t, const Key* const* path, size_t path_len, bool array_member) {
+    void write(const Table& t, const Key* const* path, size_t path_len, bool array_member, Chunk& chunk) {
         static const Decor kDefaultDecor;
+        chunk.start = out_.size();
         if (path_len == 0) {
             // The root has no header; it counts as a first table once its
             // body has written something.
-            size_t before = out_.size();
             r_.body(t.items);
-            if (out_.size() != before) first_table_ = false;
-            return;
-        }
-        // An implicit table shows a header only when it has lines of its own.
-        bool has_body = array_member || !t.implicit || has_values(t.items);
-        if (has_body) {
-            std::string_view default_prefix = first_table_ ? "" : "\n";
-            first_table_ = false;
+            chunk.wrote_text = out_.size() != chunk.start;
+        } else if (array_member || !t.implicit || has_values(t.items)) {
+            // (An implicit table shows a header only when it has lines of its own.)
             const Key& last = *path[path_len - 1];
             // Comment lines carried over from a key/value key belong above
             // the header, not inside its brackets.
@@ -251,14 +259,21 @@ public:
                 write_text(last.leaf_decor.prefix.view(), out_);
                 leaf = &kDefaultDecor;
             }
-            write_side(t.decor.prefix, default_prefix, out_);
+            if (t.decor.prefix.is_absent()) {
+                chunk.default_at = out_.size();
+                chunk.default_was_line_break = !first_table_;
+            }
+            write_side(t.decor.prefix, first_table_ ? "" : "\n", out_);
             out_.put(array_member ? "[[" : "[");
             r_.key_path(path, path_len, "", "", leaf);
             out_.put(array_member ? "]]" : "]");
             write_side(t.decor.suffix, "", out_);
             out_.put('\n');
             r_.body(t.items);
+            chunk.wrote_text = true;
         }
+        if (chunk.wrote_text) first_table_ = false;
+        chunk.end = out_.size();
     }
 
 private:
@@ -267,44 +282,44 @@ private:
     bool first_table_ = true;
 };
 
-// Tables whose ranks do not follow tree order are collected and sorted by
-// rank first (the sort is stable: equal ranks keep tree order).
-void write_tables_by_rank(const Table& root, RenderOutput& out) {
-    struct Record {
-        const Table* table;
-        uint32_t path_start;  // into the shared key pool
-        uint32_t path_len;
-        bool array_member;
-        int64_t rank;
-    };
-    std::vector<Record> records;
-    std::vector<const Key*> pool;
-    TableWalk().run(root, [&](const Table& t, const std::vector<const Key*>& path, bool array_member, int64_t rank) {
-        records.push_back(Record{&t, static_cast<uint32_t>(pool.size()), static_cast<uint32_t>(path.size()),
-                                 array_member, rank});
-        pool.insert(pool.end(), path.begin(), path.end());
-        return true;
-    });
-    std::stable_sort(records.begin(), records.end(),
-                     [](const Record& a, const Record& b) { return a.rank < b.rank; });
-    TableWriter writer(out);
-    for (const Record& rec : records) {
-        writer.write(*rec.table, pool.data() + rec.path_start, rec.path_len, rec.array_member);
+// Puts the chunks written from `start` on in rank order (a stable order: equal
+// ranks keep tree order), fixing the default prefixes that depend on order.
+void order_by_rank(RenderOutput& out, size_t start, std::vector<Chunk>& chunks) {
+    std::stable_sort(chunks.begin(), chunks.end(), [](const Chunk& a, const Chunk& b) { return a.rank < b.rank; });
+    std::string_view written = out.view();
+    std::string ordered;
+    ordered.reserve(written.size() - start + chunks.size());
+    bool first = true;
+    for (const Chunk& c : chunks) {
+        if (c.default_at == Chunk::kNoDefault) {
+            ordered.append(written.substr(c.start, c.end - c.start));
+        } else {
+            ordered.append(written.substr(c.start, c.default_at - c.start));
+            if (!first) ordered.push_back('\n');
+            size_t rest = c.default_at + (c.default_was_line_break ? 1 : 0);
+            ordered.append(written.substr(rest, c.end - rest));
+        }
+        if (c.wrote_text) first = false;
     }
+    out.truncate(start);
+    out.put(ordered);
 }
 
-// The usual case, ranks rising in tree order, is written in one walk. False
-// when a rank drops: the caller then discards what was written.
-bool write_tables_in_tree_order(const Table& root, RenderOutput& out) {
+// Tables are written in tree order, each into its own stretch of the output;
+// when their ranks do not rise in that order the stretches are reordered.
+void write_tables(const Table& root, RenderOutput& out) {
+    size_t start = out.size();
+    std::vector<Chunk> chunks;
+    bool ascending = true;
     TableWriter writer(out);
-    int64_t previous = 0;
-    return TableWalk().run(root, [&](const Table& t, const std::vector<const Key*>& path, bool array_member,
-                                     int64_t rank) {
-        if (rank < previous) return false;
-        previous = rank;
-        writer.write(t, path.data(), path.size(), array_member);
+    TableWalk().run(root, [&](const Table& t, const std::vector<const Key*>& path, bool array_member, int64_t rank) {
+        if (!chunks.empty() && rank < chunks.back().rank) ascending = false;
+        Chunk& chunk = chunks.emplace_back();
+        chunk.rank = rank;
+        writer.write(t, path.data(), path.size(), array_member, chunk);
         return true;
     });
+    if (!ascending) order_by_rank(out, start, chunks);
 }
 
 // Output reserve when the document was not parsed: a per-entry guess.
@@ -323,11 +338,7 @@ void render_document(const DocumentMut& doc, std::string& text) {
     out.reserve(doc.source_size ? doc.source_size + doc.source_size / 16 + 64 : size_guess(root->items.raw_size()));
 
     write_side(root->decor.prefix, "", out);
-    size_t tables_start = out.size();
-    if (!write_tables_in_tree_order(*root, out)) {
-        out.truncate(tables_start);
-        write_tables_by_rank(*root, out);
-    }
+    write_tables(*root, out);
     write_side(root->decor.suffix, "", out);
     write_side(doc.trailing, "", out);
 }
