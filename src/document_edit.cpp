@@ -97,31 +97,13 @@ constexpr Signature kFmtSignature{"Document.fmt()", {}};
 // borrowed for writing; each overwritten key is stamped, in write order.
 Status update_document(PyObject* self, PyObject* other, PyObject* kwargs) {
     DocumentObject* d = as_document(self);
-    std::optional<ResolvedUpdate> pending;
-    if (other && other != Py_None) {
-        Result<ResolvedUpdate> resolved = resolve_update(other, d);
-        if (!resolved) return std::move(resolved).error();
-        pending.emplace(std::move(*resolved));
-    }
-    UpdatePairs pairs;
-    if (kwargs) {
-        Result<UpdatePairs> converted = dict_to_pairs(kwargs);
-        if (!converted) return std::move(converted).error();
-        pairs = std::move(*converted);
-    }
+    Result<PendingUpdate> pending = PendingUpdate::prepare(other, kwargs, d);
+    if (!pending) return std::move(pending).error();
     auto access = WriteBorrow::take(d->guard);
     if (!access) return std::move(access).error();
-    ReplacedKeys replaced;
-    if (pending) {
-        Result<ReplacedKeys> applied = std::move(*pending).apply(d->inner.root);
-        if (!applied) return std::move(applied).error();
-        replaced = std::move(*applied);
-    }
-    if (!pairs.empty()) {
-        ReplacedKeys more = apply_update_pairs(d->inner.root, std::move(pairs));
-        replaced.insert(replaced.end(), more.begin(), more.end());
-    }
-    for (const std::string& key : replaced) record_root_key_change(d, key);
+    Result<ReplacedKeys> replaced = std::move(*pending).apply(d->inner.root);
+    if (!replaced) return std::move(replaced).error();
+    for (const std::string& key : *replaced) record_root_key_change(d, key);
     return ok_status();
 }
 
