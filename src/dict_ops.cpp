@@ -226,7 +226,7 @@ void set_with_decor_preservation(toml::Item& target, std::string_view key, toml:
 }
 
 void ensure_leading_newline(toml::RawString& prefix) {
-    if (prefix.is_absent() || prefix.is_span()) {
+    if (prefix.is_absent()) {
         prefix.set("\n");
         return;
     }

@@ -96,8 +96,6 @@ public:
     bool is_absent() const noexcept { return w_ == 0; }
     bool is_present() const noexcept { return w_ != 0; }
     bool is_borrowed() const noexcept { return (w_ & kBorrowedBit) != 0; }
-    // Strings no longer hold source positions; kept for older callers.
-    bool is_span() const noexcept { return false; }
 
     // The text ("" when absent).
     std::string_view view() const noexcept {
