@@ -44,6 +44,18 @@ std::optional<std::string> strip_last_suffix(toml::Array& array) {
     return saved;
 }
 
+std::string take_suffix_comment(std::optional<std::string>& saved) {
+    if (!saved) return std::string();
+    std::string_view text = *saved;
+    size_t nl = text.find('\n');
+    if (nl == std::string_view::npos) return std::string();
+    std::string_view first_line = trim_white_space(text.substr(0, nl));
+    if (first_line.empty() || first_line.front() != '#') return std::string();
+    std::string comment(text.substr(0, nl));
+    saved->erase(0, nl);
+    return comment;
+}
+
 void apply_last_suffix(toml::Array& array, const std::optional<std::string>& saved) {
     if (!saved || array.is_empty()) return;
     array.get(array.len() - 1).decor().set_suffix(*saved);
@@ -66,7 +78,11 @@ RemovalDecor save_removal_decor(const toml::Array& array, bool want_first, bool 
     size_t n = array.len();
     if (n < 2) return saved;
     if (want_first) saved.first = std::string(side_text(array.get(0).decor().prefix));
-    if (want_last) saved.last = std::string(side_text(array.get(n - 1).decor().suffix));
+    if (want_last) {
+        saved.last = std::string(side_text(array.get(n - 1).decor().suffix));
+        // The removed element's comment goes with it, not onto the new last one.
+        take_suffix_comment(saved.last);
+    }
     return saved;
 }
 

@@ -16,6 +16,11 @@ void apply_first_prefix(toml::Array& array, const std::optional<std::string>& sa
 
 // Takes the text after the last element (present and non-empty) off it.
 std::optional<std::string> strip_last_suffix(toml::Array& array);
+// Without a trailing comma, the last element's end-of-line comment sits in its
+// suffix. Takes that comment (its first line, leading spaces included) out of
+// a saved suffix, leaving the line break and what follows; returns "" when the
+// first line holds no comment.
+std::string take_suffix_comment(std::optional<std::string>& saved);
 void apply_last_suffix(toml::Array& array, const std::optional<std::string>& saved);
 
 // A new value placed into a multiline array takes element 0's indentation.
@@ -23,7 +28,7 @@ void apply_multiline_decor(const toml::Array& array, toml::Value& value);
 
 struct RemovalDecor {
     std::optional<std::string> first;  // prefix of element 0 before the removal
-    std::optional<std::string> last;   // suffix of the last element before the removal
+    std::optional<std::string> last;   // suffix of the last element before the removal, its comment dropped
 };
 RemovalDecor save_removal_decor(const toml::Array& array, bool want_first, bool want_last);
 void apply_removal_decor(toml::Array& array, const RemovalDecor& saved);

@@ -60,20 +60,35 @@ Affected removal_affected(size_t position, size_t n) {
     return Affected::range(position, n);
 }
 
+// Inline comments of the elements whose slots an edit of [from, to) can touch:
+// the element before the edit and those inside it.
+CommentWindow comments_around(const toml::Array& array, size_t from, size_t to) {
+    return CommentWindow::save(array, from == 0 ? 0 : from - 1, to);
+}
+
+// The last element's suffix comes off before elements go after it; a comment
+// in it stays with that element, in its slot.
+std::optional<std::string> strip_last_suffix_keeping_comment(toml::Array& array, CommentWindow& comments) {
+    std::optional<std::string> last = strip_last_suffix(array);
+    std::string comment = take_suffix_comment(last);
+    if (!comment.empty()) comments.set(array.len() - 1, std::move(comment));
+    return last;
+}
+
 // Places one converted value at `position` of the array with the decor
 // upkeep of an insertion (append when position is the length).
 void place_value(toml::Array& array, size_t position, toml::Value value) {
     size_t n = array.len();
+    CommentWindow comments = comments_around(array, position, position);
     std::optional<std::string> last;
     std::optional<std::string> first;
-    if (position == n) last = strip_last_suffix(array);
+    if (position == n) last = strip_last_suffix_keeping_comment(array, comments);
     if (position == 0 && n > 0) first = save_first_prefix(array);
-    SavedComments saved = save_inline_comments(array);
     std::string comment = take_value_inline_comment(value);
     apply_multiline_decor(array, value);
     array.insert_formatted(position, std::move(value));
-    saved.insert(saved.begin() + static_cast<std::ptrdiff_t>(position), std::move(comment));
-    restore_inline_comments(array, saved);
+    comments.insert(position, std::move(comment));
+    comments.restore(array);
     apply_last_suffix(array, last);
     apply_first_prefix(array, first);
 }
@@ -100,32 +115,59 @@ Status size_mismatch(size_t k, size_t m) {
                               " to extended slice of size " + std::to_string(m));
 }
 
+// Removes the elements [start, stop) in one move of the elements after them.
+void erase_range(toml::Array& array, size_t start, size_t stop) {
+    array.values.erase(array.values.begin() + static_cast<std::ptrdiff_t>(start),
+                       array.values.begin() + static_cast<std::ptrdiff_t>(stop));
+}
+
+// Inserts the values at `start` in one move of the elements after them; each
+// comment a value carries goes into the saved comments at its position.
+void insert_values(toml::Array& array, size_t start, std::vector<toml::Value>& values, CommentWindow& comments) {
+    std::vector<toml::Item> items;
+    items.reserve(values.size());
+    for (size_t i = 0; i < values.size(); ++i) {
+        comments.insert(start + i, take_value_inline_comment(values[i]));
+        items.emplace_back(std::move(values[i]));
+    }
+    array.values.insert(array.values.begin() + static_cast<std::ptrdiff_t>(start),
+                        std::make_move_iterator(items.begin()), std::make_move_iterator(items.end()));
+}
+
+// Removes the given positions (ascending, distinct, all in range) keeping the
+// order of the rest, moving each remaining element once.
+void erase_positions(std::vector<toml::Item>& elements, const std::vector<size_t>& positions) {
+    size_t out = positions.front();
+    size_t next = 0;
+    for (size_t i = positions.front(); i < elements.size(); ++i) {
+        if (next < positions.size() && positions[next] == i) {
+            ++next;
+            continue;
+        }
+        if (out != i) elements[out] = std::move(elements[i]);
+        ++out;
+    }
+    elements.erase(elements.begin() + static_cast<std::ptrdiff_t>(out), elements.end());
+}
+
 void setitem_slice_array(toml::Array& array, size_t start, size_t stop, std::vector<toml::Value> values) {
     size_t n = array.len();
     size_t k = values.size();
-    SavedComments saved = save_inline_comments(array);
+    CommentWindow comments = comments_around(array, start, stop);
     bool pure_deletion = k == 0;
     RemovalDecor removal = save_removal_decor(array, pure_deletion && start == 0 && stop > 0,
                                               pure_deletion && stop == n && start < stop);
     std::optional<std::string> first;
     std::optional<std::string> last;
     if (start == 0 && !pure_deletion) first = save_first_prefix(array);
-    if (stop == n && !pure_deletion) last = strip_last_suffix(array);
+    if (stop == n && !pure_deletion) last = strip_last_suffix_keeping_comment(array, comments);
 
-    for (size_t i = stop; i > start; --i) {
-        array.remove(i - 1);
-        saved.erase(saved.begin() + static_cast<std::ptrdiff_t>(i - 1));
-    }
-    size_t position = start;
-    for (toml::Value& value : values) {
-        std::string comment = take_value_inline_comment(value);
-        array.insert_formatted(position, std::move(value));
-        saved.insert(saved.begin() + static_cast<std::ptrdiff_t>(position), std::move(comment));
-        ++position;
-    }
+    erase_range(array, start, stop);
+    for (size_t i = stop; i > start; --i) comments.erase(i - 1);
+    insert_values(array, start, values, comments);
     apply_first_prefix(array, first);
     apply_last_suffix(array, last);
-    restore_inline_comments(array, saved);
+    comments.restore(array);
     apply_removal_decor(array, removal);
 }
 
@@ -135,11 +177,12 @@ void setitem_slice_aot(toml::ArrayOfTables& aot, size_t start, size_t stop, std:
     if (start == 0 && stop > 0) {
         first_prefix = aot.is_empty() ? std::string() : std::string(side_text(aot.get(0).decor.prefix));
     }
-    for (size_t i = stop; i > start; --i) aot.remove(i - 1);
+    aot.values.erase(aot.values.begin() + static_cast<std::ptrdiff_t>(start),
+                     aot.values.begin() + static_cast<std::ptrdiff_t>(stop));
     if (first_prefix && k == 0) fix_first_aot_prefix(aot);
     if (first_prefix && k > 0) tables.front().decor.set_prefix(*first_prefix);
-    size_t position = start;
-    for (toml::Table& table : tables) aot.insert(position++, std::move(table));
+    aot.values.insert(aot.values.begin() + static_cast<std::ptrdiff_t>(start), std::make_move_iterator(tables.begin()),
+                      std::make_move_iterator(tables.end()));
     size_t j0 = (start == 0 && k < 2) ? 1 : start;
     for (size_t j = j0; j < start + k; ++j) fix_inserted_aot_spacing(aot, j);
 }
@@ -269,15 +312,17 @@ Status item_extend(const ArrayLike& seq, std::vector<toml::Item> items) {
     Result<std::vector<toml::Value>> values = convert_all_to_values(items);
     if (!values) return std::move(values.error());
     toml::Array& array = *seq.array;
-    std::optional<std::string> last = strip_last_suffix(array);
-    SavedComments saved = save_inline_comments(array);
+    size_t n = array.len();
+    CommentWindow comments = comments_around(array, n, n);
+    std::optional<std::string> last = strip_last_suffix_keeping_comment(array, comments);
+    array.values.reserve(n + values->size());
     for (toml::Value& value : *values) {
         std::string comment = take_value_inline_comment(value);
         apply_multiline_decor(array, value);
         array.push_formatted(std::move(value));
-        saved.push_back(std::move(comment));
+        comments.insert(array.len() - 1, std::move(comment));
     }
-    restore_inline_comments(array, saved);
+    comments.restore(array);
     apply_last_suffix(array, last);
     return ok_status();
 }
@@ -316,11 +361,11 @@ Result<Removed> item_remove_at(const ArrayLike& seq, size_t position) {
         return removed;
     }
     toml::Array& array = *seq.array;
-    SavedComments saved = save_inline_comments(array);
+    CommentWindow comments = comments_around(array, position, position + 1);
     RemovalDecor decor = save_removal_decor(array, position == 0, position + 1 == n);
     removed.item = toml::Item(array.remove(position));
-    saved.erase(saved.begin() + static_cast<std::ptrdiff_t>(position));
-    restore_inline_comments(array, saved);
+    comments.erase(position);
+    comments.restore(array);
     apply_removal_decor(array, decor);
     return removed;
 }
@@ -360,19 +405,16 @@ void item_delitem_slice(const ArrayLike& seq, std::vector<size_t> positions) {
     if (positions.empty()) return;
 
     if (seq.is_aot) {
-        for (size_t i = positions.size(); i > 0; --i) seq.aot->remove(positions[i - 1]);
+        erase_positions(seq.aot->values, positions);
         if (positions.front() == 0) fix_first_aot_prefix(*seq.aot);
         return;
     }
     toml::Array& array = *seq.array;
-    SavedComments saved = save_inline_comments(array);
+    CommentWindow comments = comments_around(array, positions.front(), positions.back() + 1);
     RemovalDecor decor = save_removal_decor(array, positions.front() == 0, positions.back() + 1 == n);
-    for (size_t i = positions.size(); i > 0; --i) {
-        size_t p = positions[i - 1];
-        array.remove(p);
-        saved.erase(saved.begin() + static_cast<std::ptrdiff_t>(p));
-    }
-    restore_inline_comments(array, saved);
+    erase_positions(array.values, positions);
+    for (size_t i = positions.size(); i > 0; --i) comments.erase(positions[i - 1]);
+    comments.restore(array);
     apply_removal_decor(array, decor);
 }
 

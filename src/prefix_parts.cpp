@@ -1,5 +1,6 @@
 #include "prefix_parts.hpp"
 
+#include <algorithm>
 #include <cstdint>
 
 namespace quillon {
@@ -127,6 +128,38 @@ void restore_inline_comments(toml::Array& array, const SavedComments& saved) {
         std::string_view slot = array_slot_text(array, i);
         if (PrefixParts::split(slot).inline_part != saved[i]) {
             array_write_slot(array, i, PrefixParts::with_inline(slot, saved[i]));
+        }
+    }
+}
+
+CommentWindow CommentWindow::save(const toml::Array& array, size_t from, size_t to) {
+    CommentWindow window;
+    to = std::min(to, array.len());
+    window.first_ = std::min(from, to);
+    window.saved_.reserve(to - window.first_ + 1);
+    for (size_t i = window.first_; i < to; ++i) {
+        window.saved_.emplace_back(PrefixParts::split(array_slot_text(array, i)).inline_part);
+    }
+    return window;
+}
+
+void CommentWindow::erase(size_t position) {
+    saved_.erase(saved_.begin() + static_cast<std::ptrdiff_t>(position - first_));
+}
+
+void CommentWindow::insert(size_t position, std::string comment) {
+    if (saved_.empty()) first_ = position;
+    saved_.insert(saved_.begin() + static_cast<std::ptrdiff_t>(position - first_), std::move(comment));
+}
+
+void CommentWindow::set(size_t position, std::string comment) { saved_[position - first_] = std::move(comment); }
+
+void CommentWindow::restore(toml::Array& array) const {
+    for (size_t k = 0; k < saved_.size() && first_ + k < array.len(); ++k) {
+        size_t i = first_ + k;
+        std::string_view slot = array_slot_text(array, i);
+        if (PrefixParts::split(slot).inline_part != saved_[k]) {
+            array_write_slot(array, i, PrefixParts::with_inline(slot, saved_[k]));
         }
     }
 }

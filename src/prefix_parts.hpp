@@ -44,6 +44,29 @@ SavedComments save_inline_comments(const toml::Array& array);
 // `saved` holds one entry per element of the array as it now stands.
 void restore_inline_comments(toml::Array& array, const SavedComments& saved);
 
+// The inline comments of a run of elements around an edit. When elements are
+// inserted or removed, only the slots next to the edit change hands: every
+// other element moves together with the element that follows it, and so with
+// its own slot. Saving and restoring that run alone gives the text that
+// saving and restoring every element would give.
+class CommentWindow {
+public:
+    // Elements [from, to) of the array, clamped to its length.
+    static CommentWindow save(const toml::Array& array, size_t from, size_t to);
+    // The element at `position` (inside the run) is removed.
+    void erase(size_t position);
+    // A new element at `position` (inside the run or just after it).
+    void insert(size_t position, std::string comment);
+    // Sets the comment kept for the element at `position` (inside the run).
+    void set(size_t position, std::string comment);
+    // Writes back every slot of the run whose inline part changed.
+    void restore(toml::Array& array) const;
+
+private:
+    size_t first_ = 0;
+    SavedComments saved_;
+};
+
 // Positions in the entry map of the visible entries of an inline table.
 std::vector<size_t> visible_positions(const toml::EntryMap& items);
 

@@ -174,8 +174,12 @@ struct Renderer {
     // Key/value lines of a table body.
     void body(const EntryMap& items) {
         size_t base = stack.size();
+        static const Decor kDefaultDecor;
         auto line = [&](const std::vector<const Key*>& path, const Value& v) {
-            key_path(path.data() + base, path.size() - base, "", " ");
+            // An emptied array of tables shows as a key/value line; its key's
+            // decor was written inside [[...]] and does not fit one.
+            const Decor* leaf = &v == &empty_array_value() ? &kDefaultDecor : nullptr;
+            key_path(path.data() + base, path.size() - base, "", " ", leaf);
             out.put('=');
             value(v, " ", "");
             out.put('\n');
