@@ -12,6 +12,7 @@
 #include "key_errors.hpp"
 #include "kinds.hpp"
 #include "list_ops.hpp"
+#include "list_proxy.hpp"
 #include "py_new.hpp"
 #include "raise.hpp"
 
@@ -87,20 +88,6 @@ PyObject* get_child(PyObject* self, const Subscript& sub, const SliceBounds& bou
 
 // ---- assignment and deletion ----
 
-// Every element of `value` converted, before the document is touched.
-Result<std::vector<toml::Item>> convert_elements(PyObject* value) {
-    PyRef it(PyObject_GetIter(value));
-    if (!it) return Error::fetch();
-    std::vector<toml::Item> items;
-    while (PyRef element{PyIter_Next(it.get())}) {
-        Result<toml::Item> converted = extract_item(element.get());
-        if (!converted) return std::move(converted).error();
-        items.push_back(std::move(*converted));
-    }
-    if (PyErr_Occurred()) return Error::fetch();
-    return items;
-}
-
 Status assign_slice(ItemWrite& w, SliceBounds bounds, std::vector<toml::Item> items) {
     Result<ArrayLike> seq = as_array_like_mut(w.item(), "slice assignment");
     if (!seq) return std::move(seq).error();
@@ -167,7 +154,7 @@ Status delete_child(PyObject* self, const Subscript& sub, const SliceBounds& bou
 Status assign_child(PyObject* self, const Subscript& sub, const SliceBounds& bounds, PyObject* value) {
     if (sub.kind == Subscript::Kind::Other) return invalid_subscript_type(sub.object.get());
     if (sub.kind == Subscript::Kind::Slice) {
-        Result<std::vector<toml::Item>> items = convert_elements(value);
+        Result<std::vector<toml::Item>> items = extract_items(value);
         if (!items) return std::move(items).error();
         auto w = ItemWrite::open(proxy_of(self));
         if (!w) return std::move(w).error();

@@ -370,15 +370,21 @@ Result<Removed> item_remove_at(const ArrayLike& seq, size_t position) {
     return removed;
 }
 
-Result<Removed> list_pop(const ArrayLike& seq, std::optional<int64_t> index) {
+Result<size_t> pop_position(const ArrayLike& seq, std::optional<int64_t> index) {
     size_t n = seq.len();
     if (!index) {
         if (n == 0) return Error::index_error("pop from empty array");
-        return item_remove_at(seq, n - 1);
+        return n - 1;
     }
     int64_t position = *index < 0 ? *index + static_cast<int64_t>(n) : *index;
     if (position < 0 || static_cast<uint64_t>(position) >= n) return Error::index_error("index out of range");
-    return item_remove_at(seq, static_cast<size_t>(position));
+    return static_cast<size_t>(position);
+}
+
+Result<Removed> list_pop(const ArrayLike& seq, std::optional<int64_t> index) {
+    Result<size_t> position = pop_position(seq, index);
+    if (!position) return std::move(position).error();
+    return item_remove_at(seq, *position);
 }
 
 Result<Removed> list_pop(const ArrayLike& seq, PyObject* index) {

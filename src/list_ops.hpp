@@ -66,6 +66,10 @@ struct Removed {
 };
 // IndexError "array index out of range" when `position` is not below the length.
 Result<Removed> item_remove_at(const ArrayLike& seq, size_t position);
+// Position that pop(index) removes: without an index the last one
+// (IndexError "pop from empty array"), else IndexError "index out of range"
+// outside the sequence.
+Result<size_t> pop_position(const ArrayLike& seq, std::optional<int64_t> index);
 // Without an index: the last element (IndexError "pop from empty array").
 Result<Removed> list_pop(const ArrayLike& seq, std::optional<int64_t> index);
 // `index` may be nullptr or None (no index); otherwise it must convert to a
