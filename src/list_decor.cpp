@@ -61,16 +61,24 @@ void apply_last_suffix(toml::Array& array, const std::optional<std::string>& sav
     array.get(array.len() - 1).decor().set_suffix(*saved);
 }
 
-void apply_multiline_decor(const toml::Array& array, toml::Value& value) {
-    if (array.is_empty()) return;
+std::optional<std::string> multiline_prefix(const toml::Array& array) {
+    if (array.is_empty()) return std::nullopt;
     const toml::RawString& prefix = array.get(0).decor().prefix;
-    if (prefix.is_absent()) return;
+    if (prefix.is_absent()) return std::nullopt;
     std::string_view text = side_text(prefix);
     size_t last = text.rfind('\n');
-    if (last == std::string_view::npos) return;
-    std::string indent = newline_then(text.substr(last + 1));
-    value.decor().set_prefix(indent);
+    if (last == std::string_view::npos) return std::nullopt;
+    return newline_then(text.substr(last + 1));
+}
+
+void apply_multiline_decor(const std::optional<std::string>& line_start, toml::Value& value) {
+    if (!line_start) return;
+    value.decor().set_prefix(*line_start);
     value.decor().set_suffix("");
+}
+
+void apply_multiline_decor(const toml::Array& array, toml::Value& value) {
+    apply_multiline_decor(multiline_prefix(array), value);
 }
 
 RemovalDecor save_removal_decor(const toml::Array& array, bool want_first, bool want_last) {

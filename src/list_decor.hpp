@@ -25,6 +25,10 @@ void apply_last_suffix(toml::Array& array, const std::optional<std::string>& sav
 
 // A new value placed into a multiline array takes element 0's indentation.
 void apply_multiline_decor(const toml::Array& array, toml::Value& value);
+// The line break and indentation of element 0's prefix, when it has one.
+std::optional<std::string> multiline_prefix(const toml::Array& array);
+// Puts a new value on its own line: prefix `line_start`, empty suffix.
+void apply_multiline_decor(const std::optional<std::string>& line_start, toml::Value& value);
 
 struct RemovalDecor {
     std::optional<std::string> first;  // prefix of element 0 before the removal

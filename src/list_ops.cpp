@@ -121,13 +121,14 @@ void erase_range(toml::Array& array, size_t start, size_t stop) {
                        array.values.begin() + static_cast<std::ptrdiff_t>(stop));
 }
 
-// Inserts the values at `start` in one move of the elements after them; each
-// comment a value carries goes into the saved comments at its position.
-void insert_values(toml::Array& array, size_t start, std::vector<toml::Value>& values, CommentWindow& comments) {
+// Inserts the values at `start` in one move of the elements after them, and
+// the comments they carried into the saved comments at their positions.
+void insert_values(toml::Array& array, size_t start, std::vector<toml::Value>& values,
+                   std::vector<std::string>& carried, CommentWindow& comments) {
     std::vector<toml::Item> items;
     items.reserve(values.size());
     for (size_t i = 0; i < values.size(); ++i) {
-        comments.insert(start + i, take_value_inline_comment(values[i]));
+        comments.insert(start + i, std::move(carried[i]));
         items.emplace_back(std::move(values[i]));
     }
     array.values.insert(array.values.begin() + static_cast<std::ptrdiff_t>(start),
@@ -154,6 +155,15 @@ void setitem_slice_array(toml::Array& array, size_t start, size_t stop, std::vec
     size_t n = array.len();
     size_t k = values.size();
     CommentWindow comments = comments_around(array, start, stop);
+    // New values of a one-per-line array go on lines of their own, as with
+    // append and insert; a comment a value carries goes to its slot.
+    std::optional<std::string> line_start = multiline_prefix(array);
+    std::vector<std::string> carried;
+    carried.reserve(k);
+    for (toml::Value& value : values) {
+        carried.push_back(take_value_inline_comment(value));
+        apply_multiline_decor(line_start, value);
+    }
     bool pure_deletion = k == 0;
     RemovalDecor removal = save_removal_decor(array, pure_deletion && start == 0 && stop > 0,
                                               pure_deletion && stop == n && start < stop);
@@ -164,7 +174,7 @@ void setitem_slice_array(toml::Array& array, size_t start, size_t stop, std::vec
 
     erase_range(array, start, stop);
     for (size_t i = stop; i > start; --i) comments.erase(i - 1);
-    insert_values(array, start, values, comments);
+    insert_values(array, start, values, carried, comments);
     apply_first_prefix(array, first);
     apply_last_suffix(array, last);
     comments.restore(array);
