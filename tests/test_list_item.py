@@ -278,3 +278,27 @@ def test_list_methods_leak_nothing():
     gc.collect()
     assert (sys.getrefcount(value), sys.getrefcount(other)) == refs
     assert len(gc.get_objects()) - objects < 50
+
+
+TIGHT = "[[bin]]\na = 1\n[[bin]]\na = 2\n[x]\ny = 1\n"
+SPACED = "# head\n[[bin]]\na = 1\n\n[[bin]]\na = 2\n\n[x]\ny = 1\n"
+
+
+@pytest.mark.parametrize(
+    ("source", "edit", "expected"),
+    [
+        (TIGHT, lambda b: b.insert(1, {"a": 9}), "[[bin]]\na = 1\n[[bin]]\na = 9\n[[bin]]\na = 2\n[x]\ny = 1\n"),
+        (SPACED, lambda b: b.insert(1, {"a": 9}),
+         "# head\n[[bin]]\na = 1\n\n[[bin]]\na = 9\n\n[[bin]]\na = 2\n\n[x]\ny = 1\n"),
+        # A replaced entry keeps the lines above its header.
+        (SPACED, lambda b: b.__setitem__(slice(0, 1), [{"a": 7}]),
+         "# head\n[[bin]]\na = 7\n\n[[bin]]\na = 2\n\n[x]\ny = 1\n"),
+        (SPACED, lambda b: b.__setitem__(slice(None, None, -1), [{"a": 8}, {"a": 7}]),
+         "# head\n[[bin]]\na = 7\n\n[[bin]]\na = 8\n\n[x]\ny = 1\n"),
+        (SPACED, lambda b: b.pop(), "# head\n[[bin]]\na = 1\n\n[x]\ny = 1\n"),
+    ],
+)
+def test_blank_lines_between_table_entries(source, edit, expected):
+    doc = parse(source)
+    edit(doc["bin"])
+    assert doc.as_toml() == expected
