@@ -24,7 +24,11 @@ Result<PyRef> plain_value(PyObject* self) {
 // The function's current binding in its module: a caller that replaced it
 // sees the replacement (the import finds the module already loaded).
 Result<PyRef> module_function(const char* module, const char* name) {
-    PyRef mod(PyImport_ImportModule(module));
+    PyRef module_name(PyUnicode_InternFromString(module));
+    if (!module_name) return Error::fetch();
+    // sys.modules first; the full import machinery only when it is missing.
+    PyRef mod(PyImport_GetModule(module_name.get()));
+    if (!mod && !PyErr_Occurred()) mod.reset(PyImport_Import(module_name.get()));
     if (!mod) return Error::fetch();
     PyRef function(PyObject_GetAttrString(mod.get(), name));
     if (!function) return Error::fetch();
