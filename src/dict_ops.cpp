@@ -28,6 +28,11 @@ const toml::InlineTable* as_inline_table(const toml::Item& item) {
     return v ? v->as_inline_table() : nullptr;
 }
 
+bool is_header_section(const toml::Item& item) {
+    if (const toml::Table* t = item.as_table()) return !t->dotted;
+    return item.is_array_of_tables();
+}
+
 // A table or array of tables stored under a table key: it is placed after the
 // table that precedes it in the tree, and its header needs its own line.
 void store_headed(toml::EntryMap& items, std::string_view key, toml::Item item) {
@@ -100,6 +105,10 @@ void store_value(toml::Item& target, toml::EntryMap& items, std::string_view key
         if (const toml::Value* v = current->as_value()) {
             old_prefix = v->decor().prefix;
             old_suffix = v->decor().suffix;
+        } else if (is_header_section(*current)) {
+            // The spacing around a key inside [brackets] means nothing on a
+            // key/value line.
+            if (toml::Key* k = items.key(key)) k->leaf_decor.clear();
         }
     }
 

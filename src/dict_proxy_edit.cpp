@@ -6,6 +6,7 @@
 
 #include "args.hpp"
 #include "boundary.hpp"
+#include "comments_on_removal.hpp"
 #include "dict_ops.hpp"
 #include "dict_proxy.hpp"
 #include "dict_update.hpp"
@@ -122,6 +123,7 @@ PyObject* dict_item_pop(PyObject* self, PyObject* const* args, Py_ssize_t nargs,
                 if (!converted) return std::move(converted).error();
                 plain = std::move(*converted);
             }
+            keep_comment_lines_before_removal(w->document()->inner, w->item(), **text);
             auto taken = table_pop(w->item(), **text);
             if (!taken) {
                 missing = taken.error().is(PyExc_KeyError);
@@ -155,6 +157,7 @@ PyObject* dict_item_popitem(PyObject* self, PyObject* const* args, Py_ssize_t na
                 if (!converted) return std::move(converted).error();
                 plain = std::move(*converted);
             }
+            keep_comment_lines_before_popitem(w->document()->inner, w->item());
             auto taken = item_popitem(w->item());
             if (!taken) return std::move(taken).error();
             keep_emptied_table_visible(w->item());

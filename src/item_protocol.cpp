@@ -4,6 +4,7 @@
 
 #include "args.hpp"
 #include "boundary.hpp"
+#include "comments_on_removal.hpp"
 #include "dict_ops.hpp"
 #include "equality.hpp"
 #include "item.hpp"
@@ -145,6 +146,7 @@ Status delete_child(PyObject* self, const Subscript& sub, const SliceBounds& bou
     if (!w) return std::move(w).error();
     switch (sub.kind) {
         case Subscript::Kind::Str: {
+            keep_comment_lines_before_removal(w->document()->inner, w->item(), sub.text);
             Result<Key> removed = item_delitem_str(w->item(), sub.text);
             if (!removed) return std::move(removed).error();
             w->bump_child(*removed);
@@ -178,6 +180,7 @@ Status assign_child(PyObject* self, const Subscript& sub, const SliceBounds& bou
     auto w = ItemWrite::open(proxy_of(self));
     if (!w) return std::move(w).error();
     if (sub.kind == Subscript::Kind::Str) {
+        keep_comment_lines_before_replacement(w->document()->inner, w->item(), sub.text, *converted);
         Result<std::optional<Key>> replaced = item_setitem_str(w->item(), sub.text, std::move(*converted));
         if (!replaced) return std::move(replaced).error();
         if (*replaced) w->bump_child(**replaced);
@@ -217,6 +220,7 @@ PyObject* item_clear_method(PyObject* self, PyObject* const* args, Py_ssize_t na
         }
         auto w = ItemWrite::open(proxy_of(self));
         if (!w) return raise_obj(std::move(w).error());
+        keep_comment_lines_before_clear(w->document()->inner, w->item());
         Status cleared = item_clear(w->item());
         if (!cleared) return raise_obj(std::move(cleared).error());
         w->bump_self();
