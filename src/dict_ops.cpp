@@ -1,6 +1,7 @@
 #include "dict_ops.hpp"
 
 #include "comments.hpp"
+#include "comments_on_removal.hpp"
 #include "copied_item.hpp"
 #include "kinds.hpp"
 #include "list_decor.hpp"
@@ -322,17 +323,18 @@ Result<PyObject*> extract_pop_default(size_t extra_count, PyObject* first) {
     return Error::type_error("pop expected at most 2 arguments, got " + std::to_string(extra_count + 1));
 }
 
-ReplacedKeys apply_update_pairs(toml::Item& target, UpdatePairs pairs) {
+ReplacedKeys apply_update_pairs(toml::Item& target, UpdatePairs pairs, toml::DocumentMut* doc) {
     ReplacedKeys replaced;
     for (auto& [key, item] : pairs) {
         const toml::EntryMap* items = target.table_like();
         if (items && items->contains_key(key)) replaced.push_back(key);
+        if (doc) keep_comment_lines_before_replacement(*doc, target, key, item);
         set_with_decor_preservation(target, key, std::move(item));
     }
     return replaced;
 }
 
-Result<ReplacedKeys> merge_table_entries(toml::Item& target, const toml::Item& source) {
+Result<ReplacedKeys> merge_table_entries(toml::Item& target, const toml::Item& source, toml::DocumentMut* doc) {
     const toml::EntryMap* from = source.table_like();
     if (!from) return unsupported_op(source, "|");
     const toml::EntryMap* into = target.table_like();
@@ -364,7 +366,9 @@ Result<ReplacedKeys> merge_table_entries(toml::Item& target, const toml::Item& s
         if (step.present) replaced.push_back(step.key);
         const toml::Item* item = source.get(step.key);
         if (!item) continue;
-        set_with_decor_preservation(target, step.key, copy_entry_for_merge(source, step.key, *item));
+        toml::Item copy = copy_entry_for_merge(source, step.key, *item);
+        if (doc) keep_comment_lines_before_replacement(*doc, target, step.key, copy);
+        set_with_decor_preservation(target, step.key, std::move(copy));
         if (step.comment) {
             Status set = set_block_comment(target, step.key, *step.comment);
             if (!set) return std::move(set.error());

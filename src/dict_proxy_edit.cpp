@@ -57,7 +57,7 @@ Status update_table(PyObject* self, PyObject* other, PyObject* kwargs) {
     if (!pending) return std::move(pending).error();
     auto w = ItemWrite::open(proxy);
     if (!w) return std::move(w).error();
-    Result<ReplacedKeys> replaced = std::move(*pending).apply(w->item());
+    Result<ReplacedKeys> replaced = std::move(*pending).apply(w->item(), &w->document()->inner);
     if (!replaced) return std::move(replaced).error();
     for (std::string& key : *replaced) w->bump_child(Key::str(std::move(key)));
     return ok_status();
@@ -74,7 +74,7 @@ PyObject* merged_copy(PyObject* self, PyObject* other) {
         model.root_table().items.push_back(toml::Key("_"), ref->item());
     }
     toml::Item& copy = *model.root_table().items.get("_");
-    Result<ReplacedKeys> merged = merge_other_into(copy, other);
+    Result<ReplacedKeys> merged = merge_other_into(copy, other, &model);
     if (!merged) return raise_obj(std::move(merged).error());
     PyRef doc(document_from_inner(std::move(model)));
     if (!doc) return nullptr;

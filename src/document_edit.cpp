@@ -104,7 +104,7 @@ Status update_document(PyObject* self, PyObject* other, PyObject* kwargs) {
     if (!pending) return std::move(pending).error();
     auto access = WriteBorrow::take(d->guard);
     if (!access) return std::move(access).error();
-    Result<ReplacedKeys> replaced = std::move(*pending).apply(d->inner.root);
+    Result<ReplacedKeys> replaced = std::move(*pending).apply(d->inner.root, &d->inner);
     if (!replaced) return std::move(replaced).error();
     for (const std::string& key : *replaced) record_root_key_change(d, key);
     return ok_status();
@@ -122,7 +122,7 @@ PyObject* merged_copy(PyObject* self, PyObject* other) {
         if (!access) return raise_obj(std::move(access).error());
         copy = d->inner;
     }
-    Result<ReplacedKeys> merged = merge_other_into(copy.root, other);
+    Result<ReplacedKeys> merged = merge_other_into(copy.root, other, &copy);
     if (!merged) return raise_obj(std::move(merged).error());
     return document_from_inner(std::move(copy));
 }

@@ -81,3 +81,20 @@ def test_entry_that_changes_form_leaves_foreign_lines_in_place(source, path, key
     target[key] = value
     assert doc.as_toml() == expected
     assert target[key].comment == comment
+
+
+@pytest.mark.parametrize(
+    "replace",
+    [
+        lambda d: d.__setitem__("first", 5),
+        lambda d: d.update({"first": 5}),
+        lambda d: d.update(first=5),
+        lambda d: d.update(Document.parse("first = 5\n")),
+        lambda d: d | {"first": 5},
+    ],
+    ids=["setitem", "update", "update-keywords", "update-document", "merge"],
+)
+def test_every_replacement_route_keeps_the_file_header(replace):
+    doc = Document.parse(HEADER)
+    result = replace(doc) or doc
+    assert result.as_toml() == "# file header\n\nfirst = 5\n\n[second]\ny = 2\n"
