@@ -153,12 +153,55 @@ void take_over_opening(toml::InlineTable& table, const toml::RawString& removed_
     toml::RawString& prefix = table.items.entries()[visible.front()].key.leaf_decor.prefix;
     std::string_view own = side_text(prefix);
     if (own.find('\n') == std::string_view::npos) {
-        prefix = removed_prefix;
+        // The entry moves up to the removed one's line; the comment lines
+        // above that line were the removed entry's (its own go with it, the
+        // others are put back by the caller).
+        std::string_view removed = side_text(removed_prefix);
+        if (removed.find('\n') == std::string_view::npos) {
+            prefix = removed_prefix;
+            return;
+        }
+        PrefixParts parts = PrefixParts::split(removed);
+        std::string moved(parts.inline_part);
+        moved.push_back('\n');
+        moved.append(parts.indent);
+        prefix.set(moved);
         return;
     }
     std::string_view opening = side_text(removed_prefix);
     opening = trim_white_space_end(opening.substr(0, opening.find('\n')));
     prefix.set(PrefixParts::with_inline(own, opening));
+}
+
+// The comment lines above a removed entry that a blank line separates from
+// it are not its own: they go before the entry that takes its place, or
+// before the closing brace.
+void keep_foreign_lines(toml::InlineTable& table, size_t position, const toml::RawString& removed_prefix) {
+    PrefixParts removed = PrefixParts::split(side_text(removed_prefix));
+    std::string_view foreign = foreign_comment_lines(removed.block);
+    if (foreign.empty()) return;
+    std::vector<size_t> visible = visible_positions(table.items);
+    toml::RawString& slot =
+        position < visible.size() ? table.items.entries()[visible[position]].key.leaf_decor.prefix : table.trailing;
+    std::string_view indent = position < visible.size() ? removed.indent : std::string_view();
+    std::string_view text = side_text(slot);
+    std::string updated;
+    if (text.find('\n') == std::string_view::npos) {
+        // Nothing but spacing: the lines start on the line after the entry
+        // before, unless that entry's own line break already ends its line.
+        const toml::Value* before = position < visible.size() ? nullptr : last_rendered_value(table.items);
+        std::string_view after_last = before ? side_text(before->decor().suffix) : std::string_view();
+        if (after_last.empty() || after_last.back() != '\n') updated.push_back('\n');
+        updated.append(join_kept_lines(foreign, indent));
+    } else {
+        PrefixParts parts = PrefixParts::split(text);
+        std::string rest(parts.block);
+        rest.append(parts.indent);
+        updated.append(parts.inline_part);
+        updated.push_back('\n');
+        updated.append(join_kept_lines(foreign, rest));
+    }
+    slot.set(updated);
 }
 
 // The entry that now comes last stands before the closing brace: it takes the
@@ -281,6 +324,7 @@ std::optional<toml::Value> inline_table_remove(toml::InlineTable& table, std::st
         }
     }
     restore_inline_comments(table, saved);
+    keep_foreign_lines(table, position, removed->first.leaf_decor.prefix);
     if (toml::Value* v = removed->second.as_value()) return std::move(*v);
     return std::nullopt;
 }

@@ -98,3 +98,25 @@ def test_every_replacement_route_keeps_the_file_header(replace):
     doc = Document.parse(HEADER)
     result = replace(doc) or doc
     assert result.as_toml() == "# file header\n\nfirst = 5\n\n[second]\ny = 2\n"
+
+
+INLINE = "t = {\n  # group\n\n  # about a\n  a = 1,\n  # about b\n  b = 2,\n\n  # tail group\n\n  # about c\n  c = 3\n}\n"
+
+
+@pytest.mark.parametrize(
+    "source, key, expected",
+    [
+        (INLINE, "a", "t = {\n  # group\n\n  # about b\n  b = 2,\n\n  # tail group\n\n  # about c\n  c = 3\n}\n"),
+        (INLINE, "b", "t = {\n  # group\n\n  # about a\n  a = 1,\n\n  # tail group\n\n  # about c\n  c = 3\n}\n"),
+        (INLINE, "c", "t = {\n  # group\n\n  # about a\n  a = 1,\n  # about b\n  b = 2\n\n  # tail group\n\n}\n"),
+        # The next entry moves up to the removed one's line.
+        ("t = {\n  x = 0,\n\n  # g\n\n  # about a\n  a = 1, b = 2\n}\n", "a", "t = {\n  x = 0,\n\n  # g\n\n  b = 2\n}\n"),
+        ("t = { # c\n  # g\n\n  # about a\n  a = 1, b = 2 }\n", "a", "t = { # c\n  # g\n\n  b = 2 }\n"),
+        ("t = {\n  # g\n\n  # about a\n  a = 1 }\n", "a", "t = {\n  # g\n\n}\n"),
+    ],
+)
+def test_inline_table_removal_keeps_lines_that_are_not_the_entrys_own(source, key, expected):
+    doc = Document.parse(source)
+    del doc["t"][key]
+    assert doc.as_toml() == expected
+    assert Document.parse(expected).value == doc.value
