@@ -49,13 +49,23 @@ struct Chunk {
     std::vector<Slot> slots;
 };
 
+// What leaves the document: entries of one table (one key, or all of them),
+// or members of one array of tables (one position, or all of them).
+struct Departing {
+    const toml::EntryMap* entries = nullptr;
+    const toml::ArrayOfTables* tables = nullptr;
+    std::optional<std::string_view> key;
+    std::optional<size_t> member;
+
+    size_t count() const { return entries ? entries->raw_size() : tables->len(); }
+};
+
 // The slots of a document in the order they are written: tables in the order
 // of their ranks (tree order among equal ranks), each with its header and
 // then its key/value lines, dotted keys flattened.
 class SlotWalk {
 public:
-    SlotWalk(const toml::EntryMap* departing_from, std::optional<std::string_view> departing_key)
-        : from_(departing_from), key_(departing_key) {}
+    explicit SlotWalk(const Departing& departing) : departing_(departing) {}
 
     std::vector<Chunk> run(toml::Table& root) {
         visit(root, false, -1, true);
@@ -66,9 +76,15 @@ public:
 
 private:
     long owner_of(const toml::EntryMap& items, size_t position, long inherited) const {
-        if (inherited >= 0 || &items != from_) return inherited;
-        if (key_ && items.entries()[position].key.key != *key_) return -1;
+        if (inherited >= 0 || &items != departing_.entries) return inherited;
+        if (departing_.key && items.entries()[position].key.key != *departing_.key) return -1;
         return static_cast<long>(position);
+    }
+
+    long member_owner(const toml::ArrayOfTables& aot, size_t m, long inherited) const {
+        if (inherited >= 0 || &aot != departing_.tables) return inherited;
+        if (departing_.member && *departing_.member != m) return -1;
+        return static_cast<long>(m);
     }
 
     void visit(toml::Table& t, bool array_member, long owner, bool root) {
@@ -86,8 +102,9 @@ private:
             if (toml::Table* sub = entries[i].item.as_table()) {
                 visit(*sub, false, o, false);
             } else if (toml::ArrayOfTables* aot = entries[i].item.as_array_of_tables()) {
-                for (toml::Item& member : aot->values) {
-                    if (toml::Table* mt = member.as_table()) visit(*mt, true, o, false);
+                for (size_t m = 0; m < aot->values.size(); ++m) {
+                    toml::Table* mt = aot->values[m].as_table();
+                    if (mt) visit(*mt, true, member_owner(*aot, m, o), false);
                 }
             }
         }
@@ -113,8 +130,7 @@ private:
         }
     }
 
-    const toml::EntryMap* from_;
-    std::optional<std::string_view> key_;
+    const Departing& departing_;
     std::vector<Chunk> chunks_;
     int64_t rank_ = 0;
 };
@@ -178,10 +194,10 @@ void place_before(toml::RawString& slot, bool header, std::string_view kept) {
 // entry may come to be written first; and unless the next line that stays
 // is in the departing line's own body, nothing moves at all (`same_body_only`).
 // Returns whether anything moved.
-bool keep_lines(toml::DocumentMut& doc, const toml::EntryMap& from, std::optional<std::string_view> key,
-                bool replacing = false, bool same_body_only = false) {
-    std::vector<Chunk> chunks = SlotWalk(&from, key).run(doc.root_table());
-    std::vector<bool> seen(from.raw_size(), false);
+bool keep_lines(toml::DocumentMut& doc, const Departing& departing, bool replacing = false,
+                bool same_body_only = false) {
+    std::vector<Chunk> chunks = SlotWalk(departing).run(doc.root_table());
+    std::vector<bool> seen(departing.count(), false);
     std::string head;     // for the top of the document
     std::string pending;  // for the next line that stays
     bool any_kept_before = false;
@@ -278,7 +294,7 @@ void keep_comment_lines_before_removal(toml::DocumentMut& doc, toml::Item& paren
     if (!table) return;
     const toml::Entry* entry = table->items.find_entry(key);
     if (!entry || entry->item.is_none() || !any_foreign_lines(entry->key, entry->item)) return;
-    keep_lines(doc, table->items, key);
+    keep_lines(doc, Departing{&table->items, nullptr, key, std::nullopt});
 }
 
 void keep_comment_lines_before_popitem(toml::DocumentMut& doc, toml::Item& parent) {
@@ -288,7 +304,27 @@ void keep_comment_lines_before_popitem(toml::DocumentMut& doc, toml::Item& paren
     if (last) keep_comment_lines_before_removal(doc, parent, last->key.key);
 }
 
+void keep_comment_lines_before_member_removal(toml::DocumentMut& doc, toml::Item& parent, size_t position) {
+    toml::ArrayOfTables* aot = parent.as_array_of_tables();
+    if (!aot || position >= aot->len()) return;
+    const toml::Table& member = aot->get(position);
+    if (!has_foreign_lines(member.decor.prefix) && !any_foreign_lines_below(member, true)) return;
+    keep_lines(doc, Departing{nullptr, aot, std::nullopt, position});
+}
+
 void keep_comment_lines_before_clear(toml::DocumentMut& doc, toml::Item& parent) {
+    if (toml::ArrayOfTables* aot = parent.as_array_of_tables()) {
+        for (const toml::Item& member : aot->values) {
+            const toml::Table* mt = member.as_table();
+            if (mt && (has_foreign_lines(mt->decor.prefix) || any_foreign_lines_below(*mt, true))) {
+                // The emptied array stays, as a key/value line that may come
+                // to be written first.
+                keep_lines(doc, Departing{nullptr, aot, std::nullopt, std::nullopt}, true);
+                return;
+            }
+        }
+        return;
+    }
     toml::Table* table = parent.as_table();
     if (!table) return;
     bool any = false;
@@ -298,7 +334,7 @@ void keep_comment_lines_before_clear(toml::DocumentMut& doc, toml::Item& parent)
             break;
         }
     }
-    if (any) keep_lines(doc, table->items, std::nullopt);
+    if (any) keep_lines(doc, Departing{&table->items, nullptr, std::nullopt, std::nullopt});
 }
 
 void keep_comment_lines_before_replacement(toml::DocumentMut& doc, toml::Item& parent, std::string_view key,
@@ -312,7 +348,7 @@ void keep_comment_lines_before_replacement(toml::DocumentMut& doc, toml::Item& p
     // A key/value line that becomes a section moves below its body's other
     // lines; when none follows, all its lines stay above it as they were.
     bool becomes_section = !is_headed(entry->item);
-    if (!keep_lines(doc, table->items, key, true, becomes_section)) return;
+    if (!keep_lines(doc, Departing{&table->items, nullptr, key, std::nullopt}, true, becomes_section)) return;
     toml::RawString* leading = leading_text(*entry);
     if (leading->is_present()) {
         std::string own(leading->view().substr(own_lines_start(leading->view())));

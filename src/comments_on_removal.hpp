@@ -17,7 +17,10 @@ namespace quillon {
 void keep_comment_lines_before_removal(toml::DocumentMut& doc, toml::Item& parent, std::string_view key);
 // Before the last entry of `parent`, a table of `doc`, is removed (popitem).
 void keep_comment_lines_before_popitem(toml::DocumentMut& doc, toml::Item& parent);
-// Before every entry of `parent`, a table of `doc`, is removed.
+// Before member `position` of `parent`, an array of tables of `doc`, is removed.
+void keep_comment_lines_before_member_removal(toml::DocumentMut& doc, toml::Item& parent, size_t position);
+// Before every entry of `parent`, a table or array of tables of `doc`, is
+// removed.
 void keep_comment_lines_before_clear(toml::DocumentMut& doc, toml::Item& parent);
 // Before `key` of `parent`, a table of `doc`, takes `incoming`. An entry that
 // turns from a [header] section into a key/value line, or the other way

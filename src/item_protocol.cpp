@@ -153,6 +153,9 @@ Status delete_child(PyObject* self, const Subscript& sub, const SliceBounds& bou
             return ok_status();
         }
         case Subscript::Kind::Int: {
+            if (Result<size_t> position = require_array_index(w->item(), sub.index)) {
+                keep_comment_lines_before_member_removal(w->document()->inner, w->item(), *position);
+            }
             Result<Affected> affected = item_delitem_int(w->item(), sub.index);
             if (!affected) return std::move(affected).error();
             w->bump_affected(*affected);

@@ -120,3 +120,20 @@ def test_inline_table_removal_keeps_lines_that_are_not_the_entrys_own(source, ke
     del doc["t"][key]
     assert doc.as_toml() == expected
     assert Document.parse(expected).value == doc.value
+
+
+TABLES = "# h\n\n[[x]]\na = 1\n\n# c2\n[[x]]\na = 2\n\n# g3\n\n# c3\n[[x]]\na = 3\n\n[y]\n"
+
+
+@pytest.mark.parametrize(
+    "index, expected",
+    [
+        (0, "# h\n\n# c2\n[[x]]\na = 2\n\n# g3\n\n# c3\n[[x]]\na = 3\n\n[y]\n"),
+        (1, "# h\n\n[[x]]\na = 1\n\n# g3\n\n# c3\n[[x]]\na = 3\n\n[y]\n"),
+        (-1, "# h\n\n[[x]]\na = 1\n\n# c2\n[[x]]\na = 2\n\n# g3\n\n[y]\n"),
+    ],
+)
+def test_array_of_tables_member_removal_keeps_lines_that_are_not_its_own(index, expected):
+    doc = Document.parse(TABLES)
+    del doc["x"][index]
+    assert doc.as_toml() == expected
