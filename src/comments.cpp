@@ -252,14 +252,33 @@ Status set_element_block_comment(toml::RawString& prefix, std::optional<std::str
     return ok_status();
 }
 
+// The text before a [header] line starts at the beginning of a line, so its
+// first line is no comment of an element before it: when that line holds a
+// comment, it is the first line of the block.
+bool starts_with_comment_line(const toml::RawString& prefix) {
+    return !trim_white_space(PrefixParts::split(side_text(prefix)).inline_part).empty();
+}
+
 std::optional<std::string> get_item_block_comment(const toml::Item& item) {
-    if (const toml::Table* t = item.as_table()) return get_element_block_comment(t->decor.prefix);
+    if (const toml::Table* t = item.as_table()) {
+        if (starts_with_comment_line(t->decor.prefix)) return read_prefix_comment(t->decor.prefix);
+        return get_element_block_comment(t->decor.prefix);
+    }
     if (const toml::Value* v = item.as_value()) return get_element_block_comment(v->decor().prefix);
     return std::nullopt;
 }
 
 Status set_item_block_comment(toml::Item& item, std::optional<std::string_view> comment) {
-    if (toml::Table* t = item.as_table()) return set_element_block_comment(t->decor.prefix, comment);
+    if (toml::Table* t = item.as_table()) {
+        if (!starts_with_comment_line(t->decor.prefix)) return set_element_block_comment(t->decor.prefix, comment);
+        std::string current(side_text(t->decor.prefix));
+        PrefixParts parts = PrefixParts::split(current);
+        Result<std::string> built = build_block_or_default(comment, parts.indent, "");
+        if (!built) return std::move(built.error());
+        built->append(parts.indent);
+        t->decor.prefix.set(*built);
+        return ok_status();
+    }
     if (toml::Value* v = item.as_value()) return set_element_block_comment(v->decor().prefix, comment);
     return ok_status();
 }

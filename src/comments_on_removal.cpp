@@ -257,6 +257,33 @@ toml::RawString* leading_text(toml::Entry& entry) {
     return &entry.key.leaf_decor.prefix;
 }
 
+// The lines of the entries' prefixes that are not their own stay inside the
+// braces, before the closing one.
+void keep_inline_table_lines_before_clear(toml::InlineTable& table) {
+    std::string kept;
+    for (const toml::Entry& e : table.items.entries()) {
+        if (e.item.is_none()) continue;
+        std::string_view foreign = foreign_comment_lines(PrefixParts::split(e.key.leaf_decor.prefix.view()).block);
+        if (!foreign.empty()) kept = kept.empty() ? std::string(foreign) : join_kept_lines(kept, foreign);
+    }
+    if (kept.empty()) return;
+    std::string_view trailing = table.trailing.view();
+    std::string updated;
+    if (trailing.find('\n') == std::string_view::npos) {
+        updated.assign(trailing);
+        updated.push_back('\n');
+        updated.append(kept);
+    } else {
+        PrefixParts parts = PrefixParts::split(trailing);
+        std::string rest(parts.block);
+        rest.append(parts.indent);
+        updated.assign(parts.inline_part);
+        updated.push_back('\n');
+        updated.append(join_kept_lines(kept, rest));
+    }
+    table.trailing.set(updated);
+}
+
 }  // namespace
 
 std::string_view foreign_comment_lines(std::string_view text) {
@@ -323,6 +350,10 @@ void keep_comment_lines_before_clear(toml::DocumentMut& doc, toml::Item& parent)
                 return;
             }
         }
+        return;
+    }
+    if (toml::Value* v = parent.as_value()) {
+        if (toml::InlineTable* it = v->as_inline_table()) keep_inline_table_lines_before_clear(*it);
         return;
     }
     toml::Table* table = parent.as_table();

@@ -84,6 +84,17 @@ def test_first_array_of_tables_entry_shares_comment():
     assert doc["bin"][1].comment == "# d"
 
 
+def test_later_array_of_tables_entry_owns_the_line_right_above_it():
+    # No blank line after the previous section: the first comment line is
+    # still a line of its own, not a comment at the end of a previous line.
+    doc = parse("[[bin]]\na = 1\n# d\n# e\n[[bin]]\na = 2\n")
+    assert doc["bin"][1].comment == "# d\n# e"
+    doc["bin"][1].comment = "# f"
+    assert doc.as_toml() == "[[bin]]\na = 1\n# f\n[[bin]]\na = 2\n"
+    doc["bin"][1].comment = None
+    assert doc.as_toml() == "[[bin]]\na = 1\n[[bin]]\na = 2\n"
+
+
 def test_later_array_of_tables_entry_keeps_blank_line():
     doc = parse("[[bin]]\na = 1\n\n[[bin]]\na = 2\n")
     doc["bin"][1].comment = "# second"
