@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "../toml/value_walk.hpp"
@@ -37,16 +38,13 @@ bool is_headed(const toml::Item& item) {
 }
 
 // The places that hold the text before a written line of the document: the
-// prefix of a [header] line, or of the key of a key/value line.
+// prefix of a [header] line, or of the key of a key/value line. A null text
+// stands for lines written there that are not looked at one by one.
 struct Slot {
     toml::RawString* text;
     bool header;
     long owner;  // the departing entry it belongs to, or -1
-};
-
-struct Chunk {
     int64_t rank;
-    std::vector<Slot> slots;
 };
 
 // What leaves the document: entries of one table (one key, or all of them),
@@ -56,6 +54,9 @@ struct Departing {
     const toml::ArrayOfTables* tables = nullptr;
     std::optional<std::string_view> key;
     std::optional<size_t> member;
+    // Only sections leave: the lines that follow them start with a header,
+    // so key/value lines need not be listed.
+    bool sections_only = false;
 
     size_t count() const { return entries ? entries->raw_size() : tables->len(); }
 };
@@ -67,11 +68,10 @@ class SlotWalk {
 public:
     explicit SlotWalk(const Departing& departing) : departing_(departing) {}
 
-    std::vector<Chunk> run(toml::Table& root) {
+    std::vector<Slot> run(toml::Table& root) {
         visit(root, false, -1, true);
-        std::stable_sort(chunks_.begin(), chunks_.end(),
-                         [](const Chunk& a, const Chunk& b) { return a.rank < b.rank; });
-        return std::move(chunks_);
+        std::stable_sort(slots_.begin(), slots_.end(), [](const Slot& a, const Slot& b) { return a.rank < b.rank; });
+        return std::move(slots_);
     }
 
 private:
@@ -90,11 +90,13 @@ private:
     void visit(toml::Table& t, bool array_member, long owner, bool root) {
         if (!t.dotted) {
             rank_ = t.doc_position ? *t.doc_position : rank_;
-            Chunk chunk{rank_, {}};
             bool writes = root || array_member || !t.implicit || toml::has_values(t.items);
-            if (writes && !root) chunk.slots.push_back(Slot{&t.decor.prefix, true, owner});
-            if (writes) body(t.items, owner, chunk);
-            chunks_.push_back(std::move(chunk));
+            if (writes && !root) slots_.push_back(Slot{&t.decor.prefix, true, owner, rank_});
+            if (writes && !departing_.sections_only) {
+                body(t.items, owner);
+            } else if (root && toml::has_values(t.items)) {
+                slots_.push_back(Slot{nullptr, false, -1, rank_});
+            }
         }
         auto& entries = t.items.entries();
         for (size_t i = 0; i < entries.size(); ++i) {
@@ -110,7 +112,7 @@ private:
         }
     }
 
-    void body(toml::EntryMap& items, long owner, Chunk& chunk) {
+    void body(toml::EntryMap& items, long owner) {
         auto& entries = items.entries();
         for (size_t i = 0; i < entries.size(); ++i) {
             toml::Entry& e = entries[i];
@@ -118,20 +120,20 @@ private:
             if (toml::Value* v = e.item.as_value()) {
                 toml::InlineTable* it = v->as_inline_table();
                 if (it && it->dotted) {
-                    body(it->items, o, chunk);
+                    body(it->items, o);
                 } else {
-                    chunk.slots.push_back(Slot{&e.key.leaf_decor.prefix, false, o});
+                    slots_.push_back(Slot{&e.key.leaf_decor.prefix, false, o, rank_});
                 }
             } else if (toml::Table* t = e.item.as_table(); t && t->dotted) {
-                body(t->items, o, chunk);
+                body(t->items, o);
             } else if (toml::is_empty_array_of_tables(e.item)) {
-                chunk.slots.push_back(Slot{&e.key.leaf_decor.prefix, false, o});
+                slots_.push_back(Slot{&e.key.leaf_decor.prefix, false, o, rank_});
             }
         }
     }
 
     const Departing& departing_;
-    std::vector<Chunk> chunks_;
+    std::vector<Slot> slots_;
     int64_t rank_ = 0;
 };
 
@@ -196,7 +198,7 @@ void place_before(toml::RawString& slot, bool header, std::string_view kept) {
 // Returns whether anything moved.
 bool keep_lines(toml::DocumentMut& doc, const Departing& departing, bool replacing = false,
                 bool same_body_only = false) {
-    std::vector<Chunk> chunks = SlotWalk(departing).run(doc.root_table());
+    std::vector<Slot> slots = SlotWalk(departing).run(doc.root_table());
     std::vector<bool> seen(departing.count(), false);
     std::string head;     // for the top of the document
     std::string pending;  // for the next line that stays
@@ -205,33 +207,35 @@ bool keep_lines(toml::DocumentMut& doc, const Departing& departing, bool replaci
     auto add = [](std::string& to, std::string_view lines) {
         to = to.empty() ? std::string(lines) : join_kept_lines(to, lines);
     };
-    for (Chunk& chunk : chunks) {
-        bool pending_from_this_body = false;
-        for (Slot& slot : chunk.slots) {
-            if (slot.owner >= 0) {
-                bool leading = !seen[static_cast<size_t>(slot.owner)] || !previous_departs;
-                seen[static_cast<size_t>(slot.owner)] = true;
-                previous_departs = true;
-                if (!leading || slot.text->is_absent()) continue;
-                std::string_view foreign = foreign_comment_lines(slot.text->view());
-                if (foreign.empty()) continue;
-                add(any_kept_before ? pending : head, foreign);
-                pending_from_this_body = true;
-                continue;
-            }
-            previous_departs = false;
-            if (!head.empty() && !replacing) {
-                // Nothing was written before this line: it now comes first.
-                place_before(*slot.text, slot.header, head);
-                head.clear();
-            }
-            if (!pending.empty()) {
-                if (same_body_only && !pending_from_this_body) return false;
-                place_before(*slot.text, slot.header, pending);
-                pending.clear();
-            }
-            any_kept_before = true;
+    for (Slot& slot : slots) {
+        if (slot.owner >= 0) {
+            bool leading = !seen[static_cast<size_t>(slot.owner)] || !previous_departs;
+            seen[static_cast<size_t>(slot.owner)] = true;
+            previous_departs = true;
+            if (!leading || slot.text->is_absent()) continue;
+            std::string_view foreign = foreign_comment_lines(slot.text->view());
+            if (foreign.empty()) continue;
+            add(any_kept_before ? pending : head, foreign);
+            continue;
         }
+        previous_departs = false;
+        if (!slot.text) {
+            // Lines that cannot take any: what waits goes on to the next.
+            if (!head.empty()) add(pending, std::exchange(head, std::string()));
+            any_kept_before = true;
+            continue;
+        }
+        if (!head.empty() && !replacing) {
+            // Nothing was written before this line: it now comes first.
+            place_before(*slot.text, slot.header, head);
+            head.clear();
+        }
+        if (!pending.empty()) {
+            if (same_body_only && slot.header) return false;
+            place_before(*slot.text, slot.header, pending);
+            pending.clear();
+        }
+        any_kept_before = true;
     }
     if (same_body_only && (!pending.empty() || !head.empty())) return false;
     toml::Table& root = doc.root_table();
@@ -284,6 +288,45 @@ void keep_inline_table_lines_before_clear(toml::InlineTable& table) {
     table.trailing.set(updated);
 }
 
+// The text before the first line written for the entry, when the entry is
+// written as lines of its table's body; nullptr for a section.
+toml::RawString* first_body_line(toml::Entry& e) {
+    if (toml::Value* v = e.item.as_value()) {
+        toml::InlineTable* it = v->as_inline_table();
+        if (!it || !it->dotted) return &e.key.leaf_decor.prefix;
+        for (toml::Entry& inner : it->items.entries()) {
+            if (toml::RawString* found = first_body_line(inner)) return found;
+        }
+    } else if (toml::Table* t = e.item.as_table(); t && t->dotted) {
+        for (toml::Entry& inner : t->items.entries()) {
+            if (toml::RawString* found = first_body_line(inner)) return found;
+        }
+    } else if (toml::is_empty_array_of_tables(e.item)) {
+        return &e.key.leaf_decor.prefix;
+    }
+    return nullptr;
+}
+
+// A key/value line followed by another line of the same entries: that line
+// takes the lines which are not the departing one's own, with no walk over
+// the document. False when the entry is not such a line.
+bool keep_lines_for_next_line(toml::EntryMap& items, std::string_view key) {
+    size_t position = items.find(key);
+    if (position == toml::EntryMap::npos) return false;
+    toml::Entry& departing = items.entries()[position];
+    const toml::Value* v = departing.item.as_value();
+    if (!v || (v->as_inline_table() && v->as_inline_table()->dotted)) return false;
+    auto& entries = items.entries();
+    for (size_t i = position + 1; i < entries.size(); ++i) {
+        toml::RawString* next = first_body_line(entries[i]);
+        if (!next) continue;
+        std::string_view foreign = foreign_comment_lines(departing.key.leaf_decor.prefix.view());
+        if (!foreign.empty()) place_before(*next, false, foreign);
+        return true;
+    }
+    return false;
+}
+
 }  // namespace
 
 std::string_view foreign_comment_lines(std::string_view text) {
@@ -321,7 +364,8 @@ void keep_comment_lines_before_removal(toml::DocumentMut& doc, toml::Item& paren
     if (!table) return;
     const toml::Entry* entry = table->items.find_entry(key);
     if (!entry || entry->item.is_none() || !any_foreign_lines(entry->key, entry->item)) return;
-    keep_lines(doc, Departing{&table->items, nullptr, key, std::nullopt});
+    if (keep_lines_for_next_line(table->items, key)) return;
+    keep_lines(doc, Departing{&table->items, nullptr, key, std::nullopt, is_headed(entry->item)});
 }
 
 void keep_comment_lines_before_popitem(toml::DocumentMut& doc, toml::Item& parent) {
@@ -336,7 +380,7 @@ void keep_comment_lines_before_member_removal(toml::DocumentMut& doc, toml::Item
     if (!aot || position >= aot->len()) return;
     const toml::Table& member = aot->get(position);
     if (!has_foreign_lines(member.decor.prefix) && !any_foreign_lines_below(member, true)) return;
-    keep_lines(doc, Departing{nullptr, aot, std::nullopt, position});
+    keep_lines(doc, Departing{nullptr, aot, std::nullopt, position, true});
 }
 
 void keep_comment_lines_before_clear(toml::DocumentMut& doc, toml::Item& parent) {
@@ -346,7 +390,7 @@ void keep_comment_lines_before_clear(toml::DocumentMut& doc, toml::Item& parent)
             if (mt && (has_foreign_lines(mt->decor.prefix) || any_foreign_lines_below(*mt, true))) {
                 // The emptied array stays, as a key/value line that may come
                 // to be written first.
-                keep_lines(doc, Departing{nullptr, aot, std::nullopt, std::nullopt}, true);
+                keep_lines(doc, Departing{nullptr, aot, std::nullopt, std::nullopt, true}, true);
                 return;
             }
         }
@@ -379,7 +423,8 @@ void keep_comment_lines_before_replacement(toml::DocumentMut& doc, toml::Item& p
     // A key/value line that becomes a section moves below its body's other
     // lines; when none follows, all its lines stay above it as they were.
     bool becomes_section = !is_headed(entry->item);
-    if (!keep_lines(doc, Departing{&table->items, nullptr, key, std::nullopt}, true, becomes_section)) return;
+    Departing departing{&table->items, nullptr, key, std::nullopt, !becomes_section};
+    if (!keep_lines(doc, departing, true, becomes_section)) return;
     toml::RawString* leading = leading_text(*entry);
     if (leading->is_present()) {
         std::string own(leading->view().substr(own_lines_start(leading->view())));
