@@ -84,6 +84,15 @@ def test_first_array_of_tables_entry_shares_comment():
     assert doc["bin"][1].comment == "# d"
 
 
+def test_dotted_table_comment_stands_above_its_first_line():
+    doc = parse("[t]\nk = 1\n# about dot\ndot.a = 1\ndot.b = 2\n")
+    assert doc["t"]["dot"].comment == "# about dot"
+    doc["t"]["dot"].comment = "# new"
+    assert doc.as_toml() == "[t]\nk = 1\n# new\ndot.a = 1\ndot.b = 2\n"
+    doc["t"]["dot"].comment = None
+    assert doc.as_toml() == "[t]\nk = 1\ndot.a = 1\ndot.b = 2\n"
+
+
 def test_later_array_of_tables_entry_owns_the_line_right_above_it():
     # No blank line after the previous section: the first comment line is
     # still a line of its own, not a comment at the end of a previous line.

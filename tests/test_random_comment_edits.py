@@ -67,8 +67,11 @@ class Source:
         return self.scalar()
 
     def body(self, prefix):
-        return "".join(f"{self.above()}{prefix}{k} = {self.value(0)}{self.after()}\n"
+        text = "".join(f"{self.above()}{prefix}{k} = {self.value(0)}{self.after()}\n"
                        for k in range(self.rng.randrange(4)))
+        if self.rng.random() < 0.3:
+            text += "".join(f"{self.above()}dot.{prefix}{k} = {self.scalar()}{self.after()}\n" for k in range(2))
+        return text
 
     def document(self):
         text = self.body("k")
@@ -185,8 +188,10 @@ def remove(rng, doc, items):
         target.popitem()
     elif roll < 0.5:
         target.pop(key)
-    elif roll < 0.65:
+    elif roll < 0.6:
         target[key] = 7  # a value where a section may have been
+    elif roll < 0.7:
+        target.update({key: "v"})
     else:
         del target[key]
     return allowed, kept
@@ -203,6 +208,8 @@ def run(seed, steps):
         if items and rng.random() < 0.6:
             allowed = write_comment(rng, source, rng.choice(items))
             kept = set()
+            # A comment is no change of value: every reference stays usable.
+            assert [item.value for item in items] == [item.value for item in references(doc)]
         else:
             allowed, kept = remove(rng, doc, items)
         after = comment_lines(doc.as_toml())
