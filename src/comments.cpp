@@ -65,6 +65,13 @@ const toml::RawString* first_line_prefix(const toml::Entry& entry) {
     return first_line_prefix(const_cast<toml::Entry&>(entry));
 }
 
+// A table that only holds other sections writes no header of its own; a
+// comment given to it needs that header to be seen.
+void show_header_for(toml::Item& item, bool has_comment) {
+    toml::Table* t = item.as_table();
+    if (t && has_comment && t->implicit && !t->dotted) t->implicit = false;
+}
+
 std::optional<std::string> read_prefix_comment(const toml::RawString& prefix) {
     if (prefix.is_absent()) return std::nullopt;
     return extract_block_comment(side_text(prefix));
@@ -245,6 +252,7 @@ Status set_block_comment(toml::Item& parent, std::string_view key, std::optional
         if (!built) return std::move(built.error());
         if (prefix) {
             prefix->set(*built);
+            show_header_for(e->item, comment.has_value());
         } else if (toml::RawString* line = first_line_prefix(*e)) {
             line->set(*built);
         }
@@ -341,6 +349,7 @@ Status set_inline_comment(toml::Item& item, std::optional<std::string_view> text
     Result<std::string> stored = validate_inline_comment(*text);
     if (!stored) return std::move(stored.error());
     decor->set_suffix(*stored);
+    show_header_for(item, true);
     return ok_status();
 }
 

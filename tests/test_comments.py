@@ -93,6 +93,21 @@ def test_dotted_table_comment_stands_above_its_first_line():
     assert doc.as_toml() == "[t]\nk = 1\ndot.a = 1\ndot.b = 2\n"
 
 
+@pytest.mark.parametrize(
+    ("prop", "text", "expected"),
+    [
+        ("comment", "# about a", "x = 1\n# about a\n[a]\n\n[a.b]\nk = 1\n"),
+        ("inline_comment", "# il", "x = 1\n\n[a] # il\n\n[a.b]\nk = 1\n"),
+        ("comment", None, "x = 1\n\n[a.b]\nk = 1\n"),
+    ],
+)
+def test_comment_on_a_table_without_header_shows_its_header(prop, text, expected):
+    doc = parse("x = 1\n\n[a.b]\nk = 1\n")
+    setattr(doc["a"], prop, text)
+    assert doc.as_toml() == expected
+    assert getattr(parse(expected)["a"], prop) == text
+
+
 def test_later_array_of_tables_entry_owns_the_line_right_above_it():
     # No blank line after the previous section: the first comment line is
     # still a line of its own, not a comment at the end of a previous line.
