@@ -79,8 +79,12 @@ class Source:
             text += f"\n{self.above()}[t{t}]{self.after()}\n{self.body('k')}"
             if self.rng.random() < 0.4:
                 text += f"\n{self.above()}[t{t}.sub]\n{self.body('s')}"
+        if self.rng.random() < 0.3:
+            text += f"\n{self.above()}[implicit.part]{self.after()}\n{self.body('p')}"
         for _ in range(self.rng.randrange(3)):
             text += f"\n{self.above()}[[aot]]{self.after()}\n{self.body('m')}"
+            if self.rng.random() < 0.3:
+                text += f"\n{self.above()}[aot.sub]\n{self.body('u')}"
         if self.rng.random() < 0.5:
             text += f"\n{self.comment()}\n"
         return text
