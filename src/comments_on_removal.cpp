@@ -48,12 +48,12 @@ struct Slot {
 };
 
 // What leaves the document: entries of one table (one key, or all of them),
-// or members of one array of tables (one position, or all of them).
+// or members of one array of tables (those marked, or all of them).
 struct Departing {
     const toml::EntryMap* entries = nullptr;
     const toml::ArrayOfTables* tables = nullptr;
     std::optional<std::string_view> key;
-    std::optional<size_t> member;
+    const std::vector<bool>* members = nullptr;  // by position; null: all
     // Only sections leave: the lines that follow them start with a header,
     // so key/value lines need not be listed.
     bool sections_only = false;
@@ -83,7 +83,7 @@ private:
 
     long member_owner(const toml::ArrayOfTables& aot, size_t m, long inherited) const {
         if (inherited >= 0 || &aot != departing_.tables) return inherited;
-        if (departing_.member && *departing_.member != m) return -1;
+        if (departing_.members && !(m < departing_.members->size() && (*departing_.members)[m])) return -1;
         return static_cast<long>(m);
     }
 
@@ -365,7 +365,7 @@ void keep_comment_lines_before_removal(toml::DocumentMut& doc, toml::Item& paren
     const toml::Entry* entry = table->items.find_entry(key);
     if (!entry || entry->item.is_none() || !any_foreign_lines(entry->key, entry->item)) return;
     if (keep_lines_for_next_line(table->items, key)) return;
-    keep_lines(doc, Departing{&table->items, nullptr, key, std::nullopt, is_headed(entry->item)});
+    keep_lines(doc, Departing{&table->items, nullptr, key, nullptr, is_headed(entry->item)});
 }
 
 void keep_comment_lines_before_popitem(toml::DocumentMut& doc, toml::Item& parent) {
@@ -375,12 +375,23 @@ void keep_comment_lines_before_popitem(toml::DocumentMut& doc, toml::Item& paren
     if (last) keep_comment_lines_before_removal(doc, parent, last->key.key);
 }
 
-void keep_comment_lines_before_member_removal(toml::DocumentMut& doc, toml::Item& parent, size_t position) {
+void keep_comment_lines_before_member_removal(toml::DocumentMut& doc, toml::Item& parent,
+                                              std::span<const size_t> positions) {
     toml::ArrayOfTables* aot = parent.as_array_of_tables();
-    if (!aot || position >= aot->len()) return;
-    const toml::Table& member = aot->get(position);
-    if (!has_foreign_lines(member.decor.prefix) && !any_foreign_lines_below(member, true)) return;
-    keep_lines(doc, Departing{nullptr, aot, std::nullopt, position, true});
+    if (!aot) return;
+    std::vector<bool> departing(aot->len(), false);
+    bool any = false;
+    for (size_t position : positions) {
+        if (position >= aot->len()) continue;
+        departing[position] = true;
+        const toml::Table& member = aot->get(position);
+        any = any || has_foreign_lines(member.decor.prefix) || any_foreign_lines_below(member, true);
+    }
+    if (!any) return;
+    // With all its members gone the array stays as a key/value line, which
+    // may come to be written first.
+    bool emptied = std::find(departing.begin(), departing.end(), false) == departing.end();
+    keep_lines(doc, Departing{nullptr, aot, std::nullopt, &departing, true}, emptied);
 }
 
 void keep_comment_lines_before_clear(toml::DocumentMut& doc, toml::Item& parent) {
@@ -390,7 +401,7 @@ void keep_comment_lines_before_clear(toml::DocumentMut& doc, toml::Item& parent)
             if (mt && (has_foreign_lines(mt->decor.prefix) || any_foreign_lines_below(*mt, true))) {
                 // The emptied array stays, as a key/value line that may come
                 // to be written first.
-                keep_lines(doc, Departing{nullptr, aot, std::nullopt, std::nullopt, true}, true);
+                keep_lines(doc, Departing{nullptr, aot, std::nullopt, nullptr, true}, true);
                 return;
             }
         }
@@ -409,7 +420,7 @@ void keep_comment_lines_before_clear(toml::DocumentMut& doc, toml::Item& parent)
             break;
         }
     }
-    if (any) keep_lines(doc, Departing{&table->items, nullptr, std::nullopt, std::nullopt});
+    if (any) keep_lines(doc, Departing{&table->items, nullptr, std::nullopt, nullptr});
 }
 
 void keep_comment_lines_before_replacement(toml::DocumentMut& doc, toml::Item& parent, std::string_view key,
@@ -423,7 +434,7 @@ void keep_comment_lines_before_replacement(toml::DocumentMut& doc, toml::Item& p
     // A key/value line that becomes a section moves below its body's other
     // lines; when none follows, all its lines stay above it as they were.
     bool becomes_section = !is_headed(entry->item);
-    Departing departing{&table->items, nullptr, key, std::nullopt, !becomes_section};
+    Departing departing{&table->items, nullptr, key, nullptr, !becomes_section};
     if (!keep_lines(doc, departing, true, becomes_section)) return;
     toml::RawString* leading = leading_text(*entry);
     if (leading->is_present()) {

@@ -7,6 +7,7 @@
 // has such lines, so the usual removal costs nothing more than before.
 #pragma once
 
+#include <span>
 #include <string_view>
 
 #include "../toml/model.hpp"
@@ -17,8 +18,10 @@ namespace quillon {
 void keep_comment_lines_before_removal(toml::DocumentMut& doc, toml::Item& parent, std::string_view key);
 // Before the last entry of `parent`, a table of `doc`, is removed (popitem).
 void keep_comment_lines_before_popitem(toml::DocumentMut& doc, toml::Item& parent);
-// Before member `position` of `parent`, an array of tables of `doc`, is removed.
-void keep_comment_lines_before_member_removal(toml::DocumentMut& doc, toml::Item& parent, size_t position);
+// Before the members at `positions` of `parent`, an array of tables of `doc`,
+// are removed; nothing for any other kind of parent.
+void keep_comment_lines_before_member_removal(toml::DocumentMut& doc, toml::Item& parent,
+                                              std::span<const size_t> positions);
 // Before every entry of `parent`, a table or array of tables of `doc`, is
 // removed.
 void keep_comment_lines_before_clear(toml::DocumentMut& doc, toml::Item& parent);

@@ -129,6 +129,7 @@ Status delete_slice(ItemWrite& w, SliceBounds bounds) {
     if (positions.empty()) return ok_status();
     size_t lowest = positions.front();
     for (size_t position : positions) lowest = std::min(lowest, position);
+    keep_comment_lines_before_member_removal(w.document()->inner, w.item(), positions);
     item_delitem_slice(*seq, std::move(positions));
     w.bump_range(lowest, before);
     return ok_status();
@@ -154,7 +155,7 @@ Status delete_child(PyObject* self, const Subscript& sub, const SliceBounds& bou
         }
         case Subscript::Kind::Int: {
             if (Result<size_t> position = require_array_index(w->item(), sub.index)) {
-                keep_comment_lines_before_member_removal(w->document()->inner, w->item(), *position);
+                keep_comment_lines_before_member_removal(w->document()->inner, w->item(), {&*position, 1});
             }
             Result<Affected> affected = item_delitem_int(w->item(), sub.index);
             if (!affected) return std::move(affected).error();

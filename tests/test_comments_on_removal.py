@@ -131,6 +131,8 @@ TABLES = "# h\n\n[[x]]\na = 1\n\n# c2\n[[x]]\na = 2\n\n# g3\n\n# c3\n[[x]]\na = 
         (0, "# h\n\n# c2\n[[x]]\na = 2\n\n# g3\n\n# c3\n[[x]]\na = 3\n\n[y]\n"),
         (1, "# h\n\n[[x]]\na = 1\n\n# g3\n\n# c3\n[[x]]\na = 3\n\n[y]\n"),
         (-1, "# h\n\n[[x]]\na = 1\n\n# c2\n[[x]]\na = 2\n\n# g3\n\n[y]\n"),
+        (slice(0, 2), "# h\n\n# g3\n\n# c3\n[[x]]\na = 3\n\n[y]\n"),
+        (slice(None, None, 2), "# h\n\n# c2\n[[x]]\na = 2\n\n# g3\n\n[y]\n"),
     ],
 )
 def test_array_of_tables_member_removal_keeps_lines_that_are_not_its_own(index, expected):
