@@ -168,10 +168,18 @@ def remove(rng, doc, items):
     targets = [doc] + [i for i in items if isinstance(i, (DictItem, ListItem)) and len(i)]
     target = rng.choice(targets)
     if isinstance(target, ListItem):
+        sections = repr(target).startswith("Item(array of tables,")
+        if sections and rng.random() < 0.3:
+            start = rng.randrange(len(target))
+            gone = list(target)[start:start + 2]
+            allowed = set().union(*(region(c) for c in gone))
+            kept = set().union(*(foreign(c) for c in gone))
+            del target[start:start + 2]
+            return allowed, kept
         index = rng.randrange(len(target))
         child = target[index]
         allowed, kept = region(child), foreign(child)
-        if not repr(target).startswith("Item(array of tables,"):
+        if not sections:
             kept = set()  # an element's lines follow the array's own upkeep
         del target[index]
         return allowed, kept
