@@ -17,9 +17,10 @@ void append_kept_line(std::string& out, bool& first, std::string_view line) {
 }
 
 // The decor prefix that holds the comment lines above a table entry's header,
-// or nullptr when the entry is not headed (a value, an empty array of tables).
+// or nullptr when the entry is not headed (a value, an empty array of tables,
+// a dotted table).
 const toml::RawString* header_prefix(const toml::Item& item) {
-    if (const toml::Table* t = item.as_table()) return &t->decor.prefix;
+    if (const toml::Table* t = item.as_table()) return t->dotted ? nullptr : &t->decor.prefix;
     if (const toml::ArrayOfTables* aot = item.as_array_of_tables()) {
         if (!aot->is_empty()) return &aot->get(0).decor.prefix;
     }
@@ -38,6 +39,37 @@ const toml::Entry* visible_entry(const toml::EntryMap& items, std::string_view k
 toml::Entry* visible_entry(toml::EntryMap& items, std::string_view key) {
     toml::Entry* e = items.find_entry(key);
     return e && !e->item.is_none() ? e : nullptr;
+}
+
+// A dotted table is written as the lines of its keys: the text before the
+// first of them is what stands above it. nullptr when it writes no line.
+toml::RawString* first_line_prefix(toml::Entry& entry) {
+    if (toml::Table* t = entry.item.as_table(); t && t->dotted) {
+        for (toml::Entry& inner : t->items.entries()) {
+            if (toml::RawString* found = first_line_prefix(inner)) return found;
+        }
+        return nullptr;
+    }
+    if (toml::Value* v = entry.item.as_value()) {
+        toml::InlineTable* it = v->as_inline_table();
+        if (!it || !it->dotted) return &entry.key.leaf_decor.prefix;
+        for (toml::Entry& inner : it->items.entries()) {
+            if (toml::RawString* found = first_line_prefix(inner)) return found;
+        }
+        return nullptr;
+    }
+    return entry.item.is_array_of_tables() ? &entry.key.leaf_decor.prefix : nullptr;
+}
+
+const toml::RawString* first_line_prefix(const toml::Entry& entry) {
+    return first_line_prefix(const_cast<toml::Entry&>(entry));
+}
+
+// A table that only holds other sections writes no header of its own; a
+// comment given to it needs that header to be seen.
+void show_header_for(toml::Item& item, bool has_comment) {
+    toml::Table* t = item.as_table();
+    if (t && has_comment && t->implicit && !t->dotted) t->implicit = false;
 }
 
 std::optional<std::string> read_prefix_comment(const toml::RawString& prefix) {
@@ -202,7 +234,8 @@ std::optional<std::string> get_block_comment(const toml::Item& parent, std::stri
         const toml::Entry* e = visible_entry(table->items, key);
         if (!e) return std::nullopt;
         if (const toml::RawString* prefix = header_prefix(e->item)) return read_prefix_comment(*prefix);
-        return read_prefix_comment(e->key.leaf_decor.prefix);
+        const toml::RawString* line = first_line_prefix(*e);
+        return line ? read_prefix_comment(*line) : std::nullopt;
     }
     if (const toml::Value* v = parent.as_value()) {
         if (const toml::InlineTable* it = v->as_inline_table()) return get_inline_table_block_comment(*it, key);
@@ -219,8 +252,9 @@ Status set_block_comment(toml::Item& parent, std::string_view key, std::optional
         if (!built) return std::move(built.error());
         if (prefix) {
             prefix->set(*built);
-        } else {
-            e->key.leaf_decor.set_prefix(*built);
+            show_header_for(e->item, comment.has_value());
+        } else if (toml::RawString* line = first_line_prefix(*e)) {
+            line->set(*built);
         }
         return ok_status();
     }
@@ -252,14 +286,33 @@ Status set_element_block_comment(toml::RawString& prefix, std::optional<std::str
     return ok_status();
 }
 
+// The text before a [header] line starts at the beginning of a line, so its
+// first line is no comment of an element before it: when that line holds a
+// comment, it is the first line of the block.
+bool starts_with_comment_line(const toml::RawString& prefix) {
+    return !trim_white_space(PrefixParts::split(side_text(prefix)).inline_part).empty();
+}
+
 std::optional<std::string> get_item_block_comment(const toml::Item& item) {
-    if (const toml::Table* t = item.as_table()) return get_element_block_comment(t->decor.prefix);
+    if (const toml::Table* t = item.as_table()) {
+        if (starts_with_comment_line(t->decor.prefix)) return read_prefix_comment(t->decor.prefix);
+        return get_element_block_comment(t->decor.prefix);
+    }
     if (const toml::Value* v = item.as_value()) return get_element_block_comment(v->decor().prefix);
     return std::nullopt;
 }
 
 Status set_item_block_comment(toml::Item& item, std::optional<std::string_view> comment) {
-    if (toml::Table* t = item.as_table()) return set_element_block_comment(t->decor.prefix, comment);
+    if (toml::Table* t = item.as_table()) {
+        if (!starts_with_comment_line(t->decor.prefix)) return set_element_block_comment(t->decor.prefix, comment);
+        std::string current(side_text(t->decor.prefix));
+        PrefixParts parts = PrefixParts::split(current);
+        Result<std::string> built = build_block_or_default(comment, parts.indent, "");
+        if (!built) return std::move(built.error());
+        built->append(parts.indent);
+        t->decor.prefix.set(*built);
+        return ok_status();
+    }
     if (toml::Value* v = item.as_value()) return set_element_block_comment(v->decor().prefix, comment);
     return ok_status();
 }
@@ -296,6 +349,7 @@ Status set_inline_comment(toml::Item& item, std::optional<std::string_view> text
     Result<std::string> stored = validate_inline_comment(*text);
     if (!stored) return std::move(stored.error());
     decor->set_suffix(*stored);
+    show_header_for(item, true);
     return ok_status();
 }
 

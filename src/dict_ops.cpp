@@ -1,6 +1,7 @@
 #include "dict_ops.hpp"
 
 #include "comments.hpp"
+#include "comments_on_removal.hpp"
 #include "copied_item.hpp"
 #include "kinds.hpp"
 #include "list_decor.hpp"
@@ -26,6 +27,11 @@ toml::InlineTable* as_inline_table(toml::Item& item) {
 const toml::InlineTable* as_inline_table(const toml::Item& item) {
     const toml::Value* v = item.as_value();
     return v ? v->as_inline_table() : nullptr;
+}
+
+bool is_header_section(const toml::Item& item) {
+    if (const toml::Table* t = item.as_table()) return !t->dotted;
+    return item.is_array_of_tables();
 }
 
 // A table or array of tables stored under a table key: it is placed after the
@@ -100,6 +106,10 @@ void store_value(toml::Item& target, toml::EntryMap& items, std::string_view key
         if (const toml::Value* v = current->as_value()) {
             old_prefix = v->decor().prefix;
             old_suffix = v->decor().suffix;
+        } else if (is_header_section(*current)) {
+            // The spacing around a key inside [brackets] means nothing on a
+            // key/value line.
+            if (toml::Key* k = items.key(key)) k->leaf_decor.clear();
         }
     }
 
@@ -143,12 +153,55 @@ void take_over_opening(toml::InlineTable& table, const toml::RawString& removed_
     toml::RawString& prefix = table.items.entries()[visible.front()].key.leaf_decor.prefix;
     std::string_view own = side_text(prefix);
     if (own.find('\n') == std::string_view::npos) {
-        prefix = removed_prefix;
+        // The entry moves up to the removed one's line; the comment lines
+        // above that line were the removed entry's (its own go with it, the
+        // others are put back by the caller).
+        std::string_view removed = side_text(removed_prefix);
+        if (removed.find('\n') == std::string_view::npos) {
+            prefix = removed_prefix;
+            return;
+        }
+        PrefixParts parts = PrefixParts::split(removed);
+        std::string moved(parts.inline_part);
+        moved.push_back('\n');
+        moved.append(parts.indent);
+        prefix.set(moved);
         return;
     }
     std::string_view opening = side_text(removed_prefix);
     opening = trim_white_space_end(opening.substr(0, opening.find('\n')));
     prefix.set(PrefixParts::with_inline(own, opening));
+}
+
+// The comment lines above a removed entry that a blank line separates from
+// it are not its own: they go before the entry that takes its place, or
+// before the closing brace.
+void keep_foreign_lines(toml::InlineTable& table, size_t position, const toml::RawString& removed_prefix) {
+    PrefixParts removed = PrefixParts::split(side_text(removed_prefix));
+    std::string_view foreign = foreign_comment_lines(removed.block);
+    if (foreign.empty()) return;
+    std::vector<size_t> visible = visible_positions(table.items);
+    toml::RawString& slot =
+        position < visible.size() ? table.items.entries()[visible[position]].key.leaf_decor.prefix : table.trailing;
+    std::string_view indent = position < visible.size() ? removed.indent : std::string_view();
+    std::string_view text = side_text(slot);
+    std::string updated;
+    if (text.find('\n') == std::string_view::npos) {
+        // Nothing but spacing: the lines start on the line after the entry
+        // before, unless that entry's own line break already ends its line.
+        const toml::Value* before = position < visible.size() ? nullptr : last_rendered_value(table.items);
+        std::string_view after_last = before ? side_text(before->decor().suffix) : std::string_view();
+        if (after_last.empty() || after_last.back() != '\n') updated.push_back('\n');
+        updated.append(join_kept_lines(foreign, indent));
+    } else {
+        PrefixParts parts = PrefixParts::split(text);
+        std::string rest(parts.block);
+        rest.append(parts.indent);
+        updated.append(parts.inline_part);
+        updated.push_back('\n');
+        updated.append(join_kept_lines(foreign, rest));
+    }
+    slot.set(updated);
 }
 
 // The entry that now comes last stands before the closing brace: it takes the
@@ -271,6 +324,7 @@ std::optional<toml::Value> inline_table_remove(toml::InlineTable& table, std::st
         }
     }
     restore_inline_comments(table, saved);
+    keep_foreign_lines(table, position, removed->first.leaf_decor.prefix);
     if (toml::Value* v = removed->second.as_value()) return std::move(*v);
     return std::nullopt;
 }
@@ -313,17 +367,18 @@ Result<PyObject*> extract_pop_default(size_t extra_count, PyObject* first) {
     return Error::type_error("pop expected at most 2 arguments, got " + std::to_string(extra_count + 1));
 }
 
-ReplacedKeys apply_update_pairs(toml::Item& target, UpdatePairs pairs) {
+ReplacedKeys apply_update_pairs(toml::Item& target, UpdatePairs pairs, toml::DocumentMut* doc) {
     ReplacedKeys replaced;
     for (auto& [key, item] : pairs) {
         const toml::EntryMap* items = target.table_like();
         if (items && items->contains_key(key)) replaced.push_back(key);
+        if (doc) keep_comment_lines_before_replacement(*doc, target, key, item);
         set_with_decor_preservation(target, key, std::move(item));
     }
     return replaced;
 }
 
-Result<ReplacedKeys> merge_table_entries(toml::Item& target, const toml::Item& source) {
+Result<ReplacedKeys> merge_table_entries(toml::Item& target, const toml::Item& source, toml::DocumentMut* doc) {
     const toml::EntryMap* from = source.table_like();
     if (!from) return unsupported_op(source, "|");
     const toml::EntryMap* into = target.table_like();
@@ -355,7 +410,9 @@ Result<ReplacedKeys> merge_table_entries(toml::Item& target, const toml::Item& s
         if (step.present) replaced.push_back(step.key);
         const toml::Item* item = source.get(step.key);
         if (!item) continue;
-        set_with_decor_preservation(target, step.key, copy_entry_for_merge(source, step.key, *item));
+        toml::Item copy = copy_entry_for_merge(source, step.key, *item);
+        if (doc) keep_comment_lines_before_replacement(*doc, target, step.key, copy);
+        set_with_decor_preservation(target, step.key, std::move(copy));
         if (step.comment) {
             Status set = set_block_comment(target, step.key, *step.comment);
             if (!set) return std::move(set.error());

@@ -63,10 +63,14 @@ std::optional<toml::Value> inline_table_remove(toml::InlineTable& table, std::st
 // was given; TypeError "pop expected at most 2 arguments, got N" for more than one.
 Result<PyObject*> extract_pop_default(size_t extra_count, PyObject* first);
 
-// Writes the pairs in order; never fails.
-ReplacedKeys apply_update_pairs(toml::Item& target, UpdatePairs pairs);
+// Writes the pairs in order; never fails. With `doc` (the document holding
+// `target`), an entry that changes between a section and a key/value line
+// leaves behind the comment lines that are not its own.
+ReplacedKeys apply_update_pairs(toml::Item& target, UpdatePairs pairs, toml::DocumentMut* doc = nullptr);
 // Copies the visible entries of `source` into `target`, bringing the comment
-// lines of keys that `target` did not have. Both must be table-like.
-Result<ReplacedKeys> merge_table_entries(toml::Item& target, const toml::Item& source);
+// lines of keys that `target` did not have. Both must be table-like. `doc` as
+// for apply_update_pairs.
+Result<ReplacedKeys> merge_table_entries(toml::Item& target, const toml::Item& source,
+                                         toml::DocumentMut* doc = nullptr);
 
 }  // namespace quillon

@@ -6,6 +6,7 @@
 
 #include "args.hpp"
 #include "boundary.hpp"
+#include "comments_on_removal.hpp"
 #include "dict_ops.hpp"
 #include "dict_proxy.hpp"
 #include "dict_update.hpp"
@@ -56,7 +57,7 @@ Status update_table(PyObject* self, PyObject* other, PyObject* kwargs) {
     if (!pending) return std::move(pending).error();
     auto w = ItemWrite::open(proxy);
     if (!w) return std::move(w).error();
-    Result<ReplacedKeys> replaced = std::move(*pending).apply(w->item());
+    Result<ReplacedKeys> replaced = std::move(*pending).apply(w->item(), &w->document()->inner);
     if (!replaced) return std::move(replaced).error();
     for (std::string& key : *replaced) w->bump_child(Key::str(std::move(key)));
     return ok_status();
@@ -73,7 +74,7 @@ PyObject* merged_copy(PyObject* self, PyObject* other) {
         model.root_table().items.push_back(toml::Key("_"), ref->item());
     }
     toml::Item& copy = *model.root_table().items.get("_");
-    Result<ReplacedKeys> merged = merge_other_into(copy, other);
+    Result<ReplacedKeys> merged = merge_other_into(copy, other, &model);
     if (!merged) return raise_obj(std::move(merged).error());
     PyRef doc(document_from_inner(std::move(model)));
     if (!doc) return nullptr;
@@ -122,6 +123,7 @@ PyObject* dict_item_pop(PyObject* self, PyObject* const* args, Py_ssize_t nargs,
                 if (!converted) return std::move(converted).error();
                 plain = std::move(*converted);
             }
+            keep_comment_lines_before_removal(w->document()->inner, w->item(), **text);
             auto taken = table_pop(w->item(), **text);
             if (!taken) {
                 missing = taken.error().is(PyExc_KeyError);
@@ -155,6 +157,7 @@ PyObject* dict_item_popitem(PyObject* self, PyObject* const* args, Py_ssize_t na
                 if (!converted) return std::move(converted).error();
                 plain = std::move(*converted);
             }
+            keep_comment_lines_before_popitem(w->document()->inner, w->item());
             auto taken = item_popitem(w->item());
             if (!taken) return std::move(taken).error();
             keep_emptied_table_visible(w->item());

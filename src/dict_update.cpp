@@ -69,7 +69,8 @@ Status store_copied_entry(PyObject* dict, PyObject* key, PyObject* value) {
 
 // Read borrow of another document and the item at `path` in it.
 Result<ReplacedKeys> merge_from_document(toml::Item& target, DocumentObject* doc, const Path& path,
-                                         std::optional<uint64_t> stamp = std::nullopt) {
+                                         std::optional<uint64_t> stamp = std::nullopt,
+                                         toml::DocumentMut* target_doc = nullptr) {
     auto access = ReadBorrow::take(doc->guard);
     if (!access) return std::move(access).error();
     if (stamp) {
@@ -78,7 +79,7 @@ Result<ReplacedKeys> merge_from_document(toml::Item& target, DocumentObject* doc
     }
     auto source = navigate_path(doc->inner.root, path);
     if (!source) return std::move(source).error();
-    return merge_table_entries(target, **source);
+    return merge_table_entries(target, **source, target_doc);
 }
 
 }  // namespace
@@ -124,12 +125,12 @@ Result<UpdatePairs> extract_update_pairs(PyObject* other) {
     return pairs;
 }
 
-Result<ReplacedKeys> ResolvedUpdate::apply(toml::Item& target) && {
-    if (auto* pairs = std::get_if<UpdatePairs>(&source)) return apply_update_pairs(target, std::move(*pairs));
+Result<ReplacedKeys> ResolvedUpdate::apply(toml::Item& target, toml::DocumentMut* doc) && {
+    if (auto* pairs = std::get_if<UpdatePairs>(&source)) return apply_update_pairs(target, std::move(*pairs), doc);
     TomlSource& toml_source = std::get<TomlSource>(source);
-    if (auto* owned = std::get_if<toml::Item>(&toml_source)) return merge_table_entries(target, *owned);
+    if (auto* owned = std::get_if<toml::Item>(&toml_source)) return merge_table_entries(target, *owned, doc);
     const DocumentRef& ref = std::get<DocumentRef>(toml_source);
-    return merge_from_document(target, as_document(ref.document.get()), ref.path, ref.stamp);
+    return merge_from_document(target, as_document(ref.document.get()), ref.path, ref.stamp, doc);
 }
 
 Result<PendingUpdate> PendingUpdate::prepare(PyObject* other, PyObject* kwargs, DocumentObject* target_document) {
@@ -147,15 +148,15 @@ Result<PendingUpdate> PendingUpdate::prepare(PyObject* other, PyObject* kwargs, 
     return pending;
 }
 
-Result<ReplacedKeys> PendingUpdate::apply(toml::Item& target) && {
+Result<ReplacedKeys> PendingUpdate::apply(toml::Item& target, toml::DocumentMut* doc) && {
     ReplacedKeys replaced;
     if (other) {
-        Result<ReplacedKeys> applied = std::move(*other).apply(target);
+        Result<ReplacedKeys> applied = std::move(*other).apply(target, doc);
         if (!applied) return std::move(applied).error();
         replaced = std::move(*applied);
     }
     if (!keywords.empty()) {
-        ReplacedKeys more = apply_update_pairs(target, std::move(keywords));
+        ReplacedKeys more = apply_update_pairs(target, std::move(keywords), doc);
         replaced.insert(replaced.end(), more.begin(), more.end());
     }
     return replaced;
@@ -190,16 +191,18 @@ Result<ResolvedUpdate> resolve_update(PyObject* other, DocumentObject* target_do
     return ResolvedUpdate{std::move(*pairs)};
 }
 
-Result<ReplacedKeys> merge_other_into(toml::Item& target, PyObject* other) {
+Result<ReplacedKeys> merge_other_into(toml::Item& target, PyObject* other, toml::DocumentMut* doc) {
     if (is_item_proxy(other)) {
         auto ref = ReferencedItem::open(as_proxy(other));
         if (!ref) return std::move(ref).error();
-        return merge_table_entries(target, ref->item());
+        return merge_table_entries(target, ref->item(), doc);
     }
-    if (PyObject_TypeCheck(other, classes.document)) return merge_from_document(target, as_document(other), Path());
+    if (PyObject_TypeCheck(other, classes.document)) {
+        return merge_from_document(target, as_document(other), Path(), std::nullopt, doc);
+    }
     auto pairs = extract_update_pairs(other);
     if (!pairs) return std::move(pairs).error();
-    return apply_update_pairs(target, std::move(*pairs));
+    return apply_update_pairs(target, std::move(*pairs), doc);
 }
 
 Result<PyRef> copy_mapping_to_pydict(PyObject* mapping) {

@@ -41,9 +41,9 @@ using TomlSource = std::variant<toml::Item, DocumentRef>;
 struct ResolvedUpdate {
     std::variant<TomlSource, UpdatePairs> source;
 
-    // Writes into `target` (whose document is borrowed for writing); returns
-    // the keys that held a value before.
-    Result<ReplacedKeys> apply(toml::Item& target) &&;
+    // Writes into `target` (whose document, `doc`, is borrowed for writing);
+    // returns the keys that held a value before.
+    Result<ReplacedKeys> apply(toml::Item& target, toml::DocumentMut* doc = nullptr) &&;
 };
 
 // Resolves an update argument for a target in `target_document`. An Item of
@@ -60,12 +60,13 @@ struct PendingUpdate {
 
     static Result<PendingUpdate> prepare(PyObject* other, PyObject* kwargs, DocumentObject* target_document);
     // Applies `other`, then the keywords; the replaced keys of both, in order.
-    Result<ReplacedKeys> apply(toml::Item& target) &&;
+    Result<ReplacedKeys> apply(toml::Item& target, toml::DocumentMut* doc = nullptr) &&;
 };
 
 // Merges `other` (an Item, a Document, or anything extract_update_pairs
-// accepts) into `target`, which belongs to no document yet.
-Result<ReplacedKeys> merge_other_into(toml::Item& target, PyObject* other);
+// accepts) into `target`, which belongs to no document yet (or to `doc`, the
+// new document being made).
+Result<ReplacedKeys> merge_other_into(toml::Item& target, PyObject* other, toml::DocumentMut* doc = nullptr);
 
 // A new dict with the entries of a mapping in order; values are the objects
 // themselves, string keys (str or string Items) become plain str.

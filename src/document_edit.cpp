@@ -3,6 +3,7 @@
 
 #include "args.hpp"
 #include "boundary.hpp"
+#include "comments_on_removal.hpp"
 #include "dict_ops.hpp"
 #include "dict_update.hpp"
 #include "document.hpp"
@@ -51,6 +52,7 @@ int assign_entry(PyObject* self, PyObject* key, PyObject* value) {
     auto access = WriteBorrow::take(d->guard);
     if (!access) return raise_int(std::move(access).error());
     bool existed = root_table(d).contains_key(**text);
+    keep_comment_lines_before_replacement(d->inner, d->inner.root, **text, *item);
     set_with_decor_preservation(d->inner.root, **text, std::move(*item));
     if (existed) record_root_key_change(d, **text);
     return 0;
@@ -63,8 +65,9 @@ int delete_entry(PyObject* self, PyObject* key) {
     DocumentObject* d = as_document(self);
     auto access = WriteBorrow::take(d->guard);
     if (!access) return raise_int(std::move(access).error());
-    std::optional<toml::Item> removed = root_table(d).items.remove(**text);
-    if (!removed) return raise_int(missing_key(**text));
+    if (!root_table(d).contains_key(**text)) return raise_int(missing_key(**text));
+    keep_comment_lines_before_removal(d->inner, d->inner.root, **text);
+    root_table(d).items.remove(**text);
     record_root_key_change(d, **text);
     return 0;
 }
@@ -101,7 +104,7 @@ Status update_document(PyObject* self, PyObject* other, PyObject* kwargs) {
     if (!pending) return std::move(pending).error();
     auto access = WriteBorrow::take(d->guard);
     if (!access) return std::move(access).error();
-    Result<ReplacedKeys> replaced = std::move(*pending).apply(d->inner.root);
+    Result<ReplacedKeys> replaced = std::move(*pending).apply(d->inner.root, &d->inner);
     if (!replaced) return std::move(replaced).error();
     for (const std::string& key : *replaced) record_root_key_change(d, key);
     return ok_status();
@@ -119,7 +122,7 @@ PyObject* merged_copy(PyObject* self, PyObject* other) {
         if (!access) return raise_obj(std::move(access).error());
         copy = d->inner;
     }
-    Result<ReplacedKeys> merged = merge_other_into(copy.root, other);
+    Result<ReplacedKeys> merged = merge_other_into(copy.root, other, &copy);
     if (!merged) return raise_obj(std::move(merged).error());
     return document_from_inner(std::move(copy));
 }
@@ -193,6 +196,7 @@ PyObject* document_pop(PyObject* self, PyObject* const* args, Py_ssize_t nargs, 
             }
             Result<PyRef> plain = item_to_py(*entry);
             if (!plain) return plain;
+            keep_comment_lines_before_removal(d->inner, d->inner.root, **text);
             root_table(d).items.remove(**text);
             record_root_key_change(d, **text);
             return plain;
@@ -226,6 +230,7 @@ PyObject* document_popitem(PyObject* self, PyObject* const* args, Py_ssize_t nar
                 if (!converted) return std::move(converted).error();
                 plain = std::move(*converted);
             }
+            keep_comment_lines_before_popitem(d->inner, d->inner.root);
             auto taken = item_popitem(d->inner.root);
             if (!taken) return std::move(taken).error();
             record_root_key_change(d, taken->first);
@@ -290,6 +295,7 @@ PyObject* document_clear(PyObject* self, PyObject* const* args, Py_ssize_t nargs
         DocumentObject* d = as_document(self);
         auto access = WriteBorrow::take(d->guard);
         if (!access) return raise_obj(std::move(access).error());
+        keep_comment_lines_before_clear(d->inner, d->inner.root);
         root_table(d).clear();
         record_root_change(d);
         Py_RETURN_NONE;

@@ -4,6 +4,7 @@
 
 #include "args.hpp"
 #include "boundary.hpp"
+#include "comments_on_removal.hpp"
 #include "dict_ops.hpp"
 #include "equality.hpp"
 #include "item.hpp"
@@ -115,6 +116,7 @@ Status delete_slice(ItemWrite& w, SliceBounds bounds) {
     if (positions.empty()) return ok_status();
     size_t lowest = positions.front();
     for (size_t position : positions) lowest = std::min(lowest, position);
+    keep_comment_lines_before_member_removal(w.document()->inner, w.item(), positions);
     item_delitem_slice(*seq, std::move(positions));
     w.bump_range(lowest, before);
     return ok_status();
@@ -132,12 +134,16 @@ Status delete_child(PyObject* self, const Subscript& sub, const SliceBounds& bou
     if (!w) return std::move(w).error();
     switch (sub.kind) {
         case Subscript::Kind::Str: {
+            keep_comment_lines_before_removal(w->document()->inner, w->item(), sub.text);
             Result<Key> removed = item_delitem_str(w->item(), sub.text);
             if (!removed) return std::move(removed).error();
             w->bump_child(*removed);
             return ok_status();
         }
         case Subscript::Kind::Int: {
+            if (Result<size_t> position = require_array_index(w->item(), sub.index)) {
+                keep_comment_lines_before_member_removal(w->document()->inner, w->item(), {&*position, 1});
+            }
             Result<Affected> affected = item_delitem_int(w->item(), sub.index);
             if (!affected) return std::move(affected).error();
             w->bump_affected(*affected);
@@ -165,6 +171,7 @@ Status assign_child(PyObject* self, const Subscript& sub, const SliceBounds& bou
     auto w = ItemWrite::open(proxy_of(self));
     if (!w) return std::move(w).error();
     if (sub.kind == Subscript::Kind::Str) {
+        keep_comment_lines_before_replacement(w->document()->inner, w->item(), sub.text, *converted);
         Result<std::optional<Key>> replaced = item_setitem_str(w->item(), sub.text, std::move(*converted));
         if (!replaced) return std::move(replaced).error();
         if (*replaced) w->bump_child(**replaced);
@@ -204,6 +211,7 @@ PyObject* item_clear_method(PyObject* self, PyObject* const* args, Py_ssize_t na
         }
         auto w = ItemWrite::open(proxy_of(self));
         if (!w) return raise_obj(std::move(w).error());
+        keep_comment_lines_before_clear(w->document()->inner, w->item());
         Status cleared = item_clear(w->item());
         if (!cleared) return raise_obj(std::move(cleared).error());
         w->bump_self();

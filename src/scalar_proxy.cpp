@@ -1,6 +1,7 @@
 #include "args.hpp"
 #include "boundary.hpp"
 #include "item_proxy.hpp"
+#include "scalar_proxy_ops.hpp"
 #include "type_factories.hpp"
 
 namespace quillon {
@@ -28,12 +29,32 @@ PyObject* scalar_item_parse(PyObject*, PyObject* const* args, Py_ssize_t nargs, 
 PyMethodDef scalar_item_methods[] = {
     {"parse", reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(scalar_item_parse)),
      METH_FASTCALL | METH_KEYWORDS | METH_STATIC, "parse(text)\n--\n\n"},
+    {"__format__", reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(scalar_format)),
+     METH_FASTCALL | METH_KEYWORDS, "__format__($self, spec)\n--\n\n"},
     {nullptr, nullptr, 0, nullptr},
 };
 
 PyType_Slot scalar_item_slots[] = {
     {Py_tp_doc, const_cast<char*>(kScalarItemDoc)},
     {Py_tp_methods, scalar_item_methods},
+    {Py_tp_hash, reinterpret_cast<void*>(scalar_hash)},
+    {Py_tp_richcompare, reinterpret_cast<void*>(scalar_richcompare)},
+    {Py_tp_getattro, reinterpret_cast<void*>(scalar_getattro)},
+    {Py_sq_contains, reinterpret_cast<void*>(scalar_contains)},
+    {Py_nb_add, reinterpret_cast<void*>(scalar_add)},
+    {Py_nb_subtract, reinterpret_cast<void*>(scalar_subtract)},
+    {Py_nb_multiply, reinterpret_cast<void*>(scalar_multiply)},
+    {Py_nb_true_divide, reinterpret_cast<void*>(scalar_true_divide)},
+    {Py_nb_floor_divide, reinterpret_cast<void*>(scalar_floor_divide)},
+    {Py_nb_remainder, reinterpret_cast<void*>(scalar_remainder)},
+    {Py_nb_power, reinterpret_cast<void*>(scalar_power)},
+    {Py_nb_negative, reinterpret_cast<void*>(scalar_negative)},
+    {Py_nb_positive, reinterpret_cast<void*>(scalar_positive)},
+    {Py_nb_absolute, reinterpret_cast<void*>(scalar_absolute)},
+    {Py_nb_invert, reinterpret_cast<void*>(scalar_invert)},
+    {Py_nb_index, reinterpret_cast<void*>(scalar_index)},
+    {Py_nb_int, reinterpret_cast<void*>(scalar_int)},
+    {Py_nb_float, reinterpret_cast<void*>(scalar_float)},
     {0, nullptr},
 };
 

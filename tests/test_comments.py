@@ -84,6 +84,41 @@ def test_first_array_of_tables_entry_shares_comment():
     assert doc["bin"][1].comment == "# d"
 
 
+def test_dotted_table_comment_stands_above_its_first_line():
+    doc = parse("[t]\nk = 1\n# about dot\ndot.a = 1\ndot.b = 2\n")
+    assert doc["t"]["dot"].comment == "# about dot"
+    doc["t"]["dot"].comment = "# new"
+    assert doc.as_toml() == "[t]\nk = 1\n# new\ndot.a = 1\ndot.b = 2\n"
+    doc["t"]["dot"].comment = None
+    assert doc.as_toml() == "[t]\nk = 1\ndot.a = 1\ndot.b = 2\n"
+
+
+@pytest.mark.parametrize(
+    ("prop", "text", "expected"),
+    [
+        ("comment", "# about a", "x = 1\n# about a\n[a]\n\n[a.b]\nk = 1\n"),
+        ("inline_comment", "# il", "x = 1\n\n[a] # il\n\n[a.b]\nk = 1\n"),
+        ("comment", None, "x = 1\n\n[a.b]\nk = 1\n"),
+    ],
+)
+def test_comment_on_a_table_without_header_shows_its_header(prop, text, expected):
+    doc = parse("x = 1\n\n[a.b]\nk = 1\n")
+    setattr(doc["a"], prop, text)
+    assert doc.as_toml() == expected
+    assert getattr(parse(expected)["a"], prop) == text
+
+
+def test_later_array_of_tables_entry_owns_the_line_right_above_it():
+    # No blank line after the previous section: the first comment line is
+    # still a line of its own, not a comment at the end of a previous line.
+    doc = parse("[[bin]]\na = 1\n# d\n# e\n[[bin]]\na = 2\n")
+    assert doc["bin"][1].comment == "# d\n# e"
+    doc["bin"][1].comment = "# f"
+    assert doc.as_toml() == "[[bin]]\na = 1\n# f\n[[bin]]\na = 2\n"
+    doc["bin"][1].comment = None
+    assert doc.as_toml() == "[[bin]]\na = 1\n[[bin]]\na = 2\n"
+
+
 def test_later_array_of_tables_entry_keeps_blank_line():
     doc = parse("[[bin]]\na = 1\n\n[[bin]]\na = 2\n")
     doc["bin"][1].comment = "# second"
