@@ -9,6 +9,7 @@
 
 #include "args.hpp"
 #include "boundary.hpp"
+#include "comments_on_removal.hpp"
 #include "equality.hpp"
 #include "item.hpp"
 #include "item_ops.hpp"
@@ -160,6 +161,7 @@ PyObject* list_item_pop(PyObject* self, PyObject* const* args, Py_ssize_t nargs,
         if (!position) return raise_obj(std::move(position).error());
         Result<PyRef> plain = item_to_py(seq->is_aot ? seq->aot->values[*position] : seq->array->values[*position]);
         if (!plain) return raise_obj(std::move(plain).error());
+        keep_comment_lines_before_member_removal(w->document()->inner, w->item(), {&*position, 1});
         Result<Removed> removed = item_remove_at(*seq, *position);
         if (!removed) return raise_obj(std::move(removed).error());
         w->bump_affected(removed->affected);
@@ -219,6 +221,7 @@ PyObject* list_item_remove(PyObject* self, PyObject* const* args, Py_ssize_t nar
         if (!w) return raise_obj(std::move(w).error());
         Result<ArrayLike> seq = as_array_like_mut(w->item(), "remove()");
         if (!seq) return raise_obj(std::move(seq).error());
+        keep_comment_lines_before_member_removal(w->document()->inner, w->item(), {&position, 1});
         Result<Removed> removed = item_remove_at(*seq, position);
         if (!removed) return raise_obj(std::move(removed).error());
         w->bump_affected(removed->affected);

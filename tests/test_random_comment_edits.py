@@ -181,7 +181,10 @@ def remove(rng, doc, items):
         allowed, kept = region(child), foreign(child)
         if not sections:
             kept = set()  # an element's lines follow the array's own upkeep
-        del target[index]
+        if rng.random() < 0.5:
+            del target[index]
+        else:
+            target.pop(index)
         return allowed, kept
     keys = list(target)
     if not keys:

@@ -174,11 +174,18 @@ struct Renderer {
     // Key/value lines of a table body.
     void body(const EntryMap& items) {
         size_t base = stack.size();
-        static const Decor kDefaultDecor;
         auto line = [&](const std::vector<const Key*>& path, const Value& v) {
             // An emptied array of tables shows as a key/value line; its key's
-            // decor was written inside [[...]] and does not fit one.
-            const Decor* leaf = &v == &empty_array_value() ? &kDefaultDecor : nullptr;
+            // spacing was written inside [[...]] and does not fit one. Whole
+            // comment lines placed before it are still written.
+            Decor emptied;
+            const Decor* leaf = nullptr;
+            if (&v == &empty_array_value()) {
+                std::string_view before = path.back()->leaf_decor.prefix.view();
+                size_t last_line_end = before.rfind('\n');
+                if (last_line_end != std::string_view::npos) emptied.set_prefix(before.substr(0, last_line_end + 1));
+                leaf = &emptied;
+            }
             key_path(path.data() + base, path.size() - base, "", " ", leaf);
             out.put('=');
             value(v, " ", "");
