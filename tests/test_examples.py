@@ -1,6 +1,7 @@
 """The scripts in examples/ run, and each changes exactly the lines its job needs."""
 import difflib
 import os
+import re
 import runpy
 import subprocess
 import sys
@@ -12,20 +13,25 @@ import pytest
 import quillon
 from quillon import Document
 
-EXAMPLES = Path(__file__).resolve().parent.parent / "examples"
+ROOT = Path(__file__).resolve().parent.parent
+EXAMPLES = ROOT / "examples"
 
 
-def run(script, *args):
-    """Runs an example with this interpreter and this build of quillon."""
+def python(*args):
+    """Runs this interpreter with this build of quillon; returns its output."""
     env = dict(os.environ)
     package_parent = str(Path(quillon.__file__).resolve().parent.parent)
     env["PYTHONPATH"] = os.pathsep.join(p for p in (package_parent, env.get("PYTHONPATH")) if p)
     done = subprocess.run(
-        [sys.executable, str(EXAMPLES / script), *args],
+        [sys.executable, *args],
         capture_output=True, text=True, encoding="utf-8", env=env, timeout=60,
     )
     assert done.returncode == 0, done.stderr
     return done.stdout
+
+
+def run(script, *args):
+    return python(str(EXAMPLES / script), *args)
 
 
 def sample(script):
@@ -93,3 +99,10 @@ def test_read_values_applies_defaults():
 
 def test_quickstart_runs():
     assert "round trip unchanged:" in run("quickstart.py")
+
+
+def test_readme_example_prints_what_it_shows():
+    code = re.search(r"```python\n(.*?)```", (ROOT / "README.md").read_text(encoding="utf-8"), re.S)[1]
+    shown_toml = [line[2:] for line in code.splitlines() if line.startswith("# ")]
+    shown_value = re.search(r"print\(doc\.value\) +# (\{.*\})", code)[1]
+    assert python("-c", code).splitlines() == shown_toml + [shown_value]

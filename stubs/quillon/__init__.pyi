@@ -160,7 +160,7 @@ class Item:
     def __iter__(self) -> Iterator[str | DictItem | ListItem | ScalarItem]:
         """Keys of a table, or Items of an array; TypeError for a scalar."""
     def __contains__(self, x: object, /) -> bool:
-        """Key of a table, or element of an array or string."""
+        """Whether a table has the key, or an array an equal element."""
     def __eq__(self, other: object, /) -> bool:
         """Structural equality with any object."""
     def __ne__(self, other: object, /) -> bool:
@@ -268,6 +268,8 @@ class ScalarItem(Item):
         """The plain value: str, int, float, bool, or a datetime, date or time."""
     def __hash__(self) -> int:  # type: ignore[override]
         """Hash of the plain value."""
+    def __contains__(self, x: object, /) -> bool:
+        """Membership in the plain value, such as a substring of a string."""
     def __format__(self, spec: str, /) -> str:
         """format() of the plain value."""
     def __int__(self) -> int:
