@@ -10,6 +10,7 @@
 #include "boundary.hpp"
 #include "document_members.hpp"
 #include "item_ops.hpp"
+#include "parse_error.hpp"
 #include "paths.hpp"
 #include "py_new.hpp"
 #include "raise.hpp"
@@ -91,10 +92,7 @@ PyObject* document_parse(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyO
             Py_DECREF(static_cast<PyObject*>(const_cast<void*>(s)));
         });
         auto parsed = toml::parse_document(*text, std::move(owner));
-        if (auto* err = std::get_if<toml::TomlError>(&parsed)) {
-            std::string message = err->render();
-            return Error::value_error(std::move(message)).raise();
-        }
+        if (auto* err = std::get_if<toml::TomlError>(&parsed)) return parse_error(*err).raise();
         return document_from_inner(std::move(std::get<toml::DocumentMut>(parsed)));
     });
 }

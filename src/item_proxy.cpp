@@ -9,6 +9,7 @@
 #include "copied_item.hpp"
 #include "item_ops.hpp"
 #include "item_protocol.hpp"
+#include "parse_error.hpp"
 #include "paths.hpp"
 #include "type_factories.hpp"
 
@@ -84,7 +85,7 @@ Result<PyRef> parse_as(PyObject* text, const char* class_name, PyTypeObject* req
     Result<std::string_view> source = str_argument(text, "text");
     if (!source) return std::move(source).error();
     auto parsed = toml::parse_value(*source);
-    if (auto* err = std::get_if<toml::TomlError>(&parsed)) return Error::value_error(err->render());
+    if (auto* err = std::get_if<toml::TomlError>(&parsed)) return parse_error(*err);
     toml::DocumentMut model;
     model.root_table().items.push_back(toml::Key("_"), toml::Item(std::move(std::get<toml::Value>(parsed))));
     PyRef doc(document_from_inner(std::move(model)));

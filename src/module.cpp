@@ -1,5 +1,6 @@
 // Module entry point: creates the class objects, publishes them in the module
 // and its __all__, and registers the container classes with collections.abc.
+// QUILLON_VERSION comes from the build, which reads the distribution version.
 #include "boundary.hpp"
 #include "type_factories.hpp"
 #include "types.hpp"
@@ -85,7 +86,8 @@ int module_exec(PyObject* module) {
             make_class(module, "ItemsView", classes.items_view, [&] { return create_items_view_type(module); }) < 0) {
             return -1;
         }
-        return register_with_abc(module);
+        if (register_with_abc(module) < 0) return -1;
+        return PyModule_AddStringConstant(module, "__version__", QUILLON_VERSION);
     });
 }
 

@@ -1,6 +1,9 @@
 import collections.abc as abc
+import importlib.metadata
 import inspect
+import tomllib
 import weakref
+from pathlib import Path
 
 import pytest
 
@@ -32,6 +35,19 @@ def test_module_has_empty_docstring_and_only_classes():
     assert quillon.__doc__ == ""
     public = sorted(n for n in dir(quillon) if not n.startswith("_"))
     assert public == sorted(CLASS_NAMES)
+
+
+def test_version_is_the_distribution_version():
+    pyproject = Path(__file__).resolve().parent.parent / "pyproject.toml"
+    with open(pyproject, "rb") as f:
+        assert quillon.__version__ == tomllib.load(f)["project"]["version"]
+    try:
+        dist = importlib.metadata.distribution("quillon")
+    except importlib.metadata.PackageNotFoundError:
+        return
+    module = Path(quillon.__file__).resolve()
+    if any(Path(dist.locate_file(f)).resolve() == module for f in dist.files or ()):
+        assert quillon.__version__ == dist.version
 
 
 @pytest.mark.parametrize("name", CLASS_NAMES)

@@ -120,13 +120,41 @@ def test_eighty_key_parts_are_accepted():
          report(1, 11, 'k = "日本語" x', "unexpected key or value, expected newline, `#`")),
         ('"ключ" = 1 2\n',
          report(1, 10, '"ключ" = 1 2', "string values must be quoted, expected literal string", carets=3)),
-        # An error on the first byte of a multi-byte character falls back to
-        # counting bytes from the line start.
-        ('é = "x" é\n', report(1, 10, 'é = "x" é', "unexpected key or value, expected newline, `#`")),
+        # An error on a multi-byte character: its column is that of the
+        # character, and one caret covers it.
+        ('é = "x" é\n', report(1, 9, 'é = "x" é', "unexpected key or value, expected newline, `#`")),
+        ('"é" = é\n', report(1, 7, '"é" = é', "string values must be quoted, expected literal string")),
+        ('a = 日本\n', report(1, 5, "a = 日本", "string values must be quoted, expected literal string", carets=2)),
     ],
 )
 def test_columns_with_multibyte_characters(text, expected):
     assert parse_error(text) == expected
+
+
+@pytest.mark.parametrize(
+    "text, line, column",
+    [
+        ("a = 1 = 2\n", 1, 7),
+        ('x = 1\n"ключ" = 1 2\n', 2, 10),
+        ("a = [1,", 1, 8),
+        ("a = 1\n[[é]]\ns = 'π' 3\n", 3, 9),
+    ],
+)
+def test_errors_carry_line_and_character_column(text, line, column):
+    with pytest.raises(ValueError) as info:
+        Document.parse(text)
+    assert (info.value.lineno, info.value.colno) == (line, column)
+    # The attributes agree with the heading, and the first caret sits under
+    # the character they name.
+    heading, _, excerpt, carets = str(info.value).splitlines()[:4]
+    assert heading == f"TOML parse error at line {line}, column {column}"
+    assert carets.index("^") == excerpt.index(" | ") + len(" | ") + column - 1
+
+
+def test_errors_without_a_position_have_no_line_or_column():
+    with pytest.raises(ValueError) as info:
+        Document.parse(".".join(["k"] * 81) + " = 1\n")
+    assert (info.value.lineno, info.value.colno) == (None, None)
 
 
 @pytest.mark.parametrize(
@@ -229,3 +257,6 @@ def test_value_fragment_errors(text, expected):
     with pytest.raises(ValueError) as info:
         quillon.Item.parse(text)
     assert str(info.value) == expected
+    assert str(info.value).startswith(
+        f"TOML parse error at line {info.value.lineno}, column {info.value.colno}\n"
+    )

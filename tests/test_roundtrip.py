@@ -194,6 +194,19 @@ def test_line_end_normalisation(text, expected):
 
 
 @pytest.mark.parametrize(
+    "text, expected",
+    [
+        ("a.x = 1\nb = 2\na.y = 3\n", "a.x = 1\na.y = 3\nb = 2\n"),
+        ("[t]\na.b.c = 1 # one\nd = 2\na.e = 3\n", "[t]\na.b.c = 1 # one\na.e = 3\nd = 2\n"),
+    ],
+)
+def test_interleaved_dotted_keys_are_regrouped(text, expected):
+    # A table defined by dotted keys is one entry of its parent, so its keys
+    # come out together, where the first of them stood.
+    assert Document.parse(text).as_toml() == expected
+
+
+@pytest.mark.parametrize(
     "text",
     [
         "\ufeffa = 1\n",

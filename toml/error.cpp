@@ -51,42 +51,38 @@ void append_expectation(const Expectation& x, std::string& out) {
     }
 }
 
-// Number of characters in `s`, or nothing when `s` is not valid UTF-8.
-std::optional<size_t> count_utf8_chars(std::string_view s) {
-    size_t count = 0;
-    size_t i = 0;
-    while (i < s.size()) {
-        auto b = static_cast<unsigned char>(s[i]);
-        size_t len;
-        uint32_t cp;
-        if (b < 0x80) {
-            ++i;
-            ++count;
-            continue;
-        } else if ((b & 0xE0) == 0xC0) {
-            len = 2;
-            cp = b & 0x1F;
-        } else if ((b & 0xF0) == 0xE0) {
-            len = 3;
-            cp = b & 0x0F;
-        } else if ((b & 0xF8) == 0xF0) {
-            len = 4;
-            cp = b & 0x07;
-        } else {
-            return std::nullopt;
-        }
-        if (i + len > s.size()) return std::nullopt;
-        for (size_t k = 1; k < len; ++k) {
-            auto c = static_cast<unsigned char>(s[i + k]);
-            if ((c & 0xC0) != 0x80) return std::nullopt;
-            cp = (cp << 6) | (c & 0x3F);
-        }
-        static constexpr uint32_t kMinForLength[5] = {0, 0, 0x80, 0x800, 0x10000};
-        if (cp < kMinForLength[len] || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return std::nullopt;
-        i += len;
-        ++count;
+// Characters that start in `s`: every byte except UTF-8 continuation bytes.
+// Counting lead bytes keeps a position that falls inside a character on
+// that character instead of falling back to a byte count.
+size_t count_chars(std::string_view s) {
+    return static_cast<size_t>(std::count_if(s.begin(), s.end(), [](char c) {
+        return (static_cast<unsigned char>(c) & 0xC0) != 0x80;
+    }));
+}
+
+// Where a position falls: its line (the source split at line feeds; a
+// position past the end stays on the last line) and its column in characters.
+struct Located {
+    size_t line_index = 0;
+    std::string_view line;
+    size_t line_offset = 0;   // byte offset of `line` in the source
+    size_t column_index = 0;  // characters before the position on its line
+};
+
+Located locate(std::string_view src, size_t start) {
+    Located at;
+    at.column_index = start;
+    if (!src.empty()) {
+        size_t index = std::min(start, src.size() - 1);
+        size_t pos = std::min(start, src.size());
+        size_t lf = src.substr(0, index).rfind('\n');
+        at.line_offset = lf == std::string_view::npos ? 0 : lf + 1;
+        at.line_index = static_cast<size_t>(std::count(src.begin(), src.begin() + at.line_offset, '\n'));
+        at.column_index = count_chars(src.substr(at.line_offset, pos - at.line_offset)) + (start - pos);
     }
-    return count;
+    at.line = src.substr(at.line_offset);
+    at.line = at.line.substr(0, at.line.find('\n'));
+    return at;
 }
 
 size_t decimal_digits(size_t n) {
@@ -118,6 +114,13 @@ std::string compose_message(const ReportedError& e) {
     return out;
 }
 
+std::optional<TomlError::Position> TomlError::position() const {
+    if (!span) return std::nullopt;
+    std::string_view src = source ? std::string_view(*source) : std::string_view();
+    Located at = locate(src, span->start);
+    return Position{at.line_index + 1, at.column_index + 1};
+}
+
 std::string TomlError::render() const {
     std::string out;
     if (!span) {
@@ -126,25 +129,20 @@ std::string TomlError::render() const {
         return out;
     }
     std::string_view src = source ? std::string_view(*source) : std::string_view();
-    size_t line_start = 0;
-    size_t line_index = 0;
-    size_t column_index = span->start;
-    if (!src.empty()) {
-        size_t index = std::min<size_t>(span->start, src.size() - 1);
-        size_t overflow = span->start - index;
-        size_t lf = src.substr(0, index).rfind('\n');
-        line_start = lf == std::string_view::npos ? 0 : lf + 1;
-        line_index = static_cast<size_t>(std::count(src.begin(), src.begin() + line_start, '\n'));
-        std::optional<size_t> chars = count_utf8_chars(src.substr(line_start, index - line_start + 1));
-        column_index = (chars ? *chars - 1 : index - line_start) + overflow;
-    }
-    std::string_view line = src.substr(line_start);
-    line = line.substr(0, line.find('\n'));
+    Located at = locate(src, span->start);
+    std::string_view line = at.line;
+    size_t column_index = at.column_index;
 
-    size_t line_number = line_index + 1;
+    // The carets cover the characters of the span that lie on the line, so
+    // that they sit under the excerpt as a terminal shows it.
+    size_t line_end = at.line_offset + line.size();
+    size_t from = std::min<size_t>(span->start, line_end);
+    size_t to = std::min<size_t>(span->end, line_end);
+    size_t covered = to > from ? count_chars(src.substr(from, to - from)) : 0;
+    size_t carets = std::max<size_t>(covered, 1);
+
+    size_t line_number = at.line_index + 1;
     size_t gutter = decimal_digits(line_number);
-    size_t room = line.size() > column_index ? line.size() - column_index : 0;
-    size_t carets = std::max<size_t>(std::min<size_t>(span->size(), room), 1);
 
     out.reserve(line.size() + message.size() + column_index + carets + 3 * gutter + 64);
     out += "TOML parse error at line ";

@@ -53,6 +53,14 @@ struct TomlError {
     std::optional<Span> span;                     // unexpected span of the error
     std::vector<std::string> keys;                // always empty for parse errors
 
+    // 1-based line and column (counted in characters) of the reported
+    // position; nothing for an error without a position.
+    struct Position {
+        size_t line;
+        size_t column;
+    };
+    std::optional<Position> position() const;
+
     // Heading, gutter, excerpt line, caret line and message, each ending in "\n".
     std::string render() const;
 };
