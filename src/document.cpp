@@ -8,6 +8,7 @@
 #include "../toml/serializer.hpp"
 #include "args.hpp"
 #include "boundary.hpp"
+#include "nesting_guard.hpp"
 #include "document_members.hpp"
 #include "item_ops.hpp"
 #include "paths.hpp"
@@ -44,6 +45,7 @@ void document_dealloc(PyObject* self) {
 // The root table built from a mapping given to the constructor; nullopt when
 // `data` cannot be converted (the conversion's own error is discarded).
 std::optional<toml::Table> root_table_from_mapping(PyObject* data) {
+    ConvertingRoot root;
     Result<toml::Table> table = extract_table(data);
     if (!table) return std::nullopt;
     return std::move(*table);

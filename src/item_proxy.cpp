@@ -9,6 +9,7 @@
 #include "copied_item.hpp"
 #include "item_ops.hpp"
 #include "item_protocol.hpp"
+#include "nesting_guard.hpp"
 #include "paths.hpp"
 #include "type_factories.hpp"
 
@@ -110,6 +111,9 @@ Result<ItemRead> ItemRead::open(ItemProxyObject* proxy) {
 }
 
 Result<ItemWrite> ItemWrite::open(ItemProxyObject* proxy) {
+    // Whatever this call converted or copied goes below this reference.
+    Status fits = admit_incoming(proxy->path.size());
+    if (!fits) return std::move(fits).error();
     auto self = ReadBorrow::take(proxy->guard);
     if (!self) return std::move(self).error();
     DocumentObject* doc = proxy->document();

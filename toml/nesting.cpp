@@ -1,43 +1,42 @@
 #include "nesting.hpp"
 
+#include <algorithm>
+
 namespace toml {
 namespace {
 
-bool entries_fit(const EntryMap& items, int levels) {
-    for (const Entry& e : items.entries()) {
-        if (!nesting_fits(e.item, levels)) return false;
+// One level plus the deepest of `children`, each measured with one level less.
+template <class Range, class Measure>
+int container_height(const Range& children, int cap, Measure&& measure) {
+    if (cap <= 0) return 1;
+    int deepest = 0;
+    for (const auto& child : children) {
+        deepest = std::max(deepest, measure(child, cap - 1));
+        if (deepest >= cap) break;
     }
-    return true;
+    return 1 + deepest;
 }
+
+int entry_height(const Entry& e, int cap) { return nesting_height(e.item, cap); }
+int element_height(const Item& item, int cap) { return nesting_height(item, cap); }
 
 }  // namespace
 
-bool nesting_fits(const Value& value, int levels) {
-    if (const Array* array = value.as_array()) {
-        if (levels <= 0) return false;
-        for (const Item& element : array->values) {
-            if (!nesting_fits(element, levels - 1)) return false;
-        }
-        return true;
-    }
-    if (const InlineTable* table = value.as_inline_table()) {
-        return levels > 0 && entries_fit(table->items, levels - 1);
-    }
-    return true;
+int nesting_height(const Value& value, int cap) {
+    if (const Array* array = value.as_array()) return container_height(array->values, cap, element_height);
+    if (const InlineTable* table = value.as_inline_table())
+        return container_height(table->items.entries(), cap, entry_height);
+    return 0;
 }
 
-bool nesting_fits(const Table& table, int levels) { return levels > 0 && entries_fit(table.items, levels - 1); }
+int nesting_height(const Table& table, int cap) { return container_height(table.items.entries(), cap, entry_height); }
 
-bool nesting_fits(const Item& item, int levels) {
-    if (const Value* v = item.as_value()) return nesting_fits(*v, levels);
-    if (const Table* t = item.as_table()) return nesting_fits(*t, levels);
-    if (const ArrayOfTables* tables = item.as_array_of_tables()) {
-        if (levels <= 0) return false;
-        for (const Item& member : tables->values) {
-            if (!nesting_fits(member, levels - 1)) return false;
-        }
-    }
-    return true;
+int nesting_height(const Item& item, int cap) {
+    if (const Value* v = item.as_value()) return nesting_height(*v, cap);
+    if (const Table* t = item.as_table()) return nesting_height(*t, cap);
+    if (const ArrayOfTables* tables = item.as_array_of_tables())
+        return container_height(tables->values, cap, element_height);
+    return 0;
 }
 
 }  // namespace toml

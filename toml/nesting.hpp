@@ -16,11 +16,12 @@ inline constexpr int kMaxNesting = 80;
 
 inline constexpr const char kTooDeepMessage[] = "cannot recurse further; max recursion depth met";
 
-// Whether every container in `item` lies at most `levels` levels down, the
-// item itself being level 1 when it is a container. Looks no deeper than
-// `levels` + 1, so it is safe on anything.
-bool nesting_fits(const Item& item, int levels);
-bool nesting_fits(const Value& value, int levels);
-bool nesting_fits(const Table& table, int levels);
+// How many container levels `item` spans: 0 for a scalar or None, one more
+// than its deepest element or entry for a container. Looks at most `cap`
+// levels down and answers `cap` + 1 for anything deeper, so it is safe on
+// any input.
+int nesting_height(const Item& item, int cap = kMaxNesting);
+int nesting_height(const Value& value, int cap = kMaxNesting);
+int nesting_height(const Table& table, int cap = kMaxNesting);
 
 }  // namespace toml
