@@ -372,7 +372,7 @@ void record_root_change(DocumentObject* doc) {
 
 void bump_range(DocumentObject* doc, const Path& path, size_t start, size_t end) {
     doc->generation += 1;
-    for (size_t i = start; i < end; ++i) doc->trie.stamp_child(path, Key::index(i), doc->generation);
+    doc->trie.stamp_range(path, start, end, doc->generation);
 }
 
 Status check_fresh(const DocumentObject* doc, const Path& path, uint64_t stamp) {

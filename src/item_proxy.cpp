@@ -48,7 +48,8 @@ Result<PyRef> into_typed(PyObject* doc, Path path, uint64_t stamp) {
     new (&p->guard) BorrowGuard();
     new (&p->path) Path(std::move(path));
     p->doc = Py_NewRef(doc);
-    p->stamp = stamp;
+    p->stamp = p->held = stamp;
+    as_document(doc)->trie.hold(stamp);
     return PyRef(self);
 }
 
@@ -138,13 +139,13 @@ void ItemWrite::bump_self() {
     DocumentObject* doc = document();
     doc->generation += 1;
     doc->trie.stamp(proxy_->path, doc->generation);
-    proxy_->stamp = doc->generation;
+    proxy_->refresh();
 }
 
 void ItemWrite::bump_range(size_t start, size_t end) {
     DocumentObject* doc = document();
     quillon::bump_range(doc, proxy_->path, start, end);
-    proxy_->stamp = doc->generation;
+    proxy_->refresh();
 }
 
 void ItemWrite::bump_affected(const Affected& affected) {
@@ -185,6 +186,7 @@ void item_proxy_dealloc(PyObject* self) {
     PyTypeObject* tp = Py_TYPE(self);
     ItemProxyObject* p = as_proxy(self);
     p->path.~Path();
+    if (p->doc) as_document(p->doc)->trie.release(p->held);
     Py_XDECREF(p->doc);
     tp->tp_free(self);
     Py_DECREF(tp);

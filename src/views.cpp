@@ -24,6 +24,7 @@ Result<PyRef> make_view(PyTypeObject* type, PyObject* doc, Path path) {
     new (&v->path) Path(std::move(path));
     v->doc = Py_NewRef(doc);
     v->stamp = as_document(doc)->generation;
+    as_document(doc)->trie.hold(v->stamp);
     return PyRef(self);
 }
 
@@ -174,6 +175,7 @@ void view_dealloc(PyObject* self) {
     PyTypeObject* tp = Py_TYPE(self);
     ViewObject* v = as_view(self);
     v->path.~Path();
+    if (v->doc) as_document(v->doc)->trie.release(v->stamp);
     Py_XDECREF(v->doc);
     tp->tp_free(self);
     Py_DECREF(tp);
