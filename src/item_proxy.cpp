@@ -48,8 +48,9 @@ Result<PyRef> into_typed(PyObject* doc, Path path, uint64_t stamp) {
     new (&p->guard) BorrowGuard();
     new (&p->path) Path(std::move(path));
     p->doc = Py_NewRef(doc);
-    p->stamp = p->held = stamp;
-    as_document(doc)->trie.hold(stamp);
+    p->stamp = stamp;
+    new (&p->live) LiveReference();
+    as_document(doc)->trie.hold(p->live, p->path, p->stamp);
     return PyRef(self);
 }
 
@@ -139,13 +140,13 @@ void ItemWrite::bump_self() {
     DocumentObject* doc = document();
     doc->generation += 1;
     doc->trie.stamp(proxy_->path, doc->generation);
-    proxy_->refresh();
+    proxy_->stamp = doc->generation;
 }
 
 void ItemWrite::bump_range(size_t start, size_t end) {
     DocumentObject* doc = document();
     quillon::bump_range(doc, proxy_->path, start, end);
-    proxy_->refresh();
+    proxy_->stamp = doc->generation;
 }
 
 void ItemWrite::bump_affected(const Affected& affected) {
@@ -186,7 +187,7 @@ void item_proxy_dealloc(PyObject* self) {
     PyTypeObject* tp = Py_TYPE(self);
     ItemProxyObject* p = as_proxy(self);
     p->path.~Path();
-    if (p->doc) as_document(p->doc)->trie.release(p->held);
+    if (p->doc) as_document(p->doc)->trie.release(p->live);
     Py_XDECREF(p->doc);
     tp->tp_free(self);
     Py_DECREF(tp);

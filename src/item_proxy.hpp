@@ -16,17 +16,9 @@ struct ItemProxyObject {
     Path path;          // never empty
     PyObject* doc;      // strong reference to a DocumentObject
     uint64_t stamp;
-    uint64_t held;  // the stamp registered with the document's trie
+    LiveReference live;  // known to the document's trie while this exists
 
     DocumentObject* document() const { return as_document(doc); }
-
-    // Sets `stamp` to the clock, keeping the trie's account in step.
-    void refresh() {
-        DocumentObject* d = document();
-        d->trie.release(held);
-        stamp = held = d->generation;
-        d->trie.hold(held);
-    }
 };
 
 inline bool is_item_proxy(PyObject* o) { return PyObject_TypeCheck(o, classes.item); }

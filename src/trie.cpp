@@ -4,69 +4,30 @@
 
 namespace quillon {
 
-// ---- held stamps ----
+// ---- live references ----
 
-namespace {
-
-bool stamp_before(const std::pair<uint64_t, size_t>& e, uint64_t s) { return e.first < s; }
-
-}  // namespace
-
-void MutationTrie::HeldStamps::add(uint64_t stamp) {
-    // References are made and refreshed at the current clock: almost always
-    // the newest stamp.
-    if (!empty() && held_.back().first == stamp) {
-        ++held_.back().second;
-        return;
-    }
-    if (empty() || held_.back().first < stamp) {
-        held_.emplace_back(stamp, 1);
-        return;
-    }
-    auto first = held_.begin() + static_cast<std::ptrdiff_t>(head_);
-    auto it = std::lower_bound(first, held_.end(), stamp, stamp_before);
-    if (it != held_.end() && it->first == stamp) {
-        if (it->second++ == 0) --zeros_;
-        return;
-    }
-    held_.insert(it, {stamp, 1});
+void MutationTrie::hold(LiveReference& ref, const Path& path, const uint64_t& stamp) {
+    ref.path = &path;
+    ref.stamp = &stamp;
+    ref.prev = nullptr;
+    ref.next = first_ref_;
+    if (first_ref_) first_ref_->prev = &ref;
+    first_ref_ = &ref;
+    ref.linked = true;
+    ++live_refs_;
 }
 
-void MutationTrie::HeldStamps::remove(uint64_t stamp) {
-    auto first = held_.begin() + static_cast<std::ptrdiff_t>(head_);
-    auto it = std::lower_bound(first, held_.end(), stamp, stamp_before);
-    if (it == held_.end() || it->first != stamp || it->second == 0) return;
-    if (--it->second == 0) ++zeros_;
-    while (head_ < held_.size() && held_[head_].second == 0) {
-        ++head_;
-        --zeros_;
+void MutationTrie::release(LiveReference& ref) {
+    if (!ref.linked) return;
+    if (ref.prev) {
+        ref.prev->next = ref.next;
+    } else {
+        first_ref_ = ref.next;
     }
-    while (held_.size() > head_ && held_.back().second == 0) {
-        held_.pop_back();
-        --zeros_;
-    }
-    if (head_ == held_.size()) {
-        held_.clear();
-        head_ = 0;
-    } else if (head_ + zeros_ > 64 && 2 * (head_ + zeros_) > held_.size()) {
-        compact();
-    }
+    if (ref.next) ref.next->prev = ref.prev;
+    ref.linked = false;
+    --live_refs_;
 }
-
-void MutationTrie::HeldStamps::compact() {
-    std::vector<std::pair<uint64_t, size_t>> live;
-    live.reserve(held_.size() - head_ - zeros_);
-    for (size_t i = head_; i < held_.size(); ++i) {
-        if (held_[i].second != 0) live.push_back(held_[i]);
-    }
-    held_ = std::move(live);
-    head_ = 0;
-    zeros_ = 0;
-}
-
-void MutationTrie::hold(uint64_t stamp) { held_.add(stamp); }
-
-void MutationTrie::release(uint64_t stamp) { held_.remove(stamp); }
 
 // ---- records ----
 
@@ -129,24 +90,38 @@ bool MutationTrie::is_valid(const Path& path, uint64_t ref_stamp) const {
 
 // ---- pruning ----
 
-// Every live reference holds a stamp of at least the oldest held one, and
-// references made later get the clock, which is at least `value`: a record
-// stamped at or below the lower of the two condemns nothing.
+// A record condemns the live references through its node that are older
+// than it, and nothing else: references made later get the clock, which is
+// at least `value`. Each live reference marks the nodes along its path with
+// its stamp; then every record no newer than what its node was marked with
+// goes. The work is paid for by the records added since the last time, of
+// which there are at least as many as records kept and live references.
 void MutationTrie::after_stamp(uint64_t value) {
     if (records_ < prune_at_) return;
-    uint64_t floor = held_.empty() ? value : std::min(held_.oldest(), value);
+    for (LiveReference* ref = first_ref_; ref; ref = ref->next) {
+        Node* node = &root_;
+        node->oldest_ref = std::min(node->oldest_ref, *ref->stamp);
+        for (const Key& k : *ref->path) {
+            auto it = node->children.find(k);
+            if (it == node->children.end()) break;
+            node = it->second.get();
+            node->oldest_ref = std::min(node->oldest_ref, *ref->stamp);
+        }
+    }
     size_t kept = 0;
-    prune(root_, floor, kept);
+    prune(root_, value, kept);
     records_ = kept;
-    prune_at_ = std::max(kMinPrune, 2 * kept);
+    prune_at_ = std::max(kMinPrune, 2 * kept + live_refs_);
 }
 
-// Returns whether `node` holds nothing any more.
-bool MutationTrie::prune(Node& node, uint64_t floor, size_t& kept) {
+// Returns whether `node` holds nothing any more; clears the marks.
+bool MutationTrie::prune(Node& node, uint64_t clock, size_t& kept) {
+    const uint64_t floor = std::min(node.oldest_ref, clock);
+    node.oldest_ref = UINT64_MAX;
     if (node.stamp <= floor) node.stamp = 0;
     std::erase_if(node.ranges, [floor](const Range& r) { return r.stamp <= floor; });
     for (auto it = node.children.begin(); it != node.children.end();) {
-        if (prune(*it->second, floor, kept)) {
+        if (prune(*it->second, clock, kept)) {
             it = node.children.erase(it);
         } else {
             ++it;

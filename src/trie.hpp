@@ -2,11 +2,11 @@
 // references. A reference is stale when some prefix of its path (root and
 // full path included) was stamped after the reference was made.
 //
-// The trie also knows the stamps that live references hold. A record that no
-// live reference is older than, and that no later reference can be older
-// than either, condemns nothing; such records are dropped now and then, so
-// the trie stays as small as the references that could still be condemned
-// need, however many paths were ever changed.
+// The trie also knows the live references of its document. A record that no
+// live reference below its path is older than, and that no later reference
+// can be older than either, condemns nothing; such records are dropped now
+// and then, so the trie stays about as small as the live references need,
+// however many paths were ever changed.
 #pragma once
 
 #include <cstdint>
@@ -19,6 +19,16 @@
 
 namespace quillon {
 
+// The link of a live reference (Item or view) into its document's trie. The
+// trie reads the reference's path and stamp when it drops records.
+struct LiveReference {
+    LiveReference* prev = nullptr;
+    LiveReference* next = nullptr;
+    const Path* path = nullptr;
+    const uint64_t* stamp = nullptr;
+    bool linked = false;
+};
+
 class MutationTrie {
 public:
     // Stamps the node of `path` (creating missing nodes) and drops everything
@@ -30,10 +40,10 @@ public:
     void stamp_range(const Path& path, size_t start, size_t end, uint64_t value);
     bool is_valid(const Path& path, uint64_t ref_stamp) const;
 
-    // A live reference made (or refreshed) at `stamp`, and its end. The
-    // stamping operations are given the document's clock of the moment.
-    void hold(uint64_t stamp);
-    void release(uint64_t stamp);
+    // A live reference starts or ends; `ref` stays at its address meanwhile.
+    // Its stamp may only grow (a refresh sets it to the clock).
+    void hold(LiveReference& ref, const Path& path, const uint64_t& stamp);
+    void release(LiveReference& ref);
 
 private:
     struct Range {
@@ -44,22 +54,10 @@ private:
         uint64_t stamp = 0;
         std::unordered_map<Key, std::unique_ptr<Node>, KeyHash> children;
         std::vector<Range> ranges;  // index ranges below this node, oldest first
+        // While pruning: the oldest stamp of the live references whose path
+        // runs through or ends at this node.
+        uint64_t oldest_ref = UINT64_MAX;
     };
-    // Stamps held by live references, in increasing order, with their counts.
-    class HeldStamps {
-    public:
-        void add(uint64_t stamp);
-        void remove(uint64_t stamp);
-        bool empty() const { return head_ == held_.size(); }
-        uint64_t oldest() const { return held_[head_].first; }
-
-    private:
-        void compact();
-        std::vector<std::pair<uint64_t, size_t>> held_;
-        size_t head_ = 0;   // entries before it have count 0
-        size_t zeros_ = 0;  // entries at or after head_ with count 0
-    };
-
     Node* walk_create(const Path& path);
     Node* child_create(Node* node, const Key& key);
     static void set(Node* node, uint64_t value) {
@@ -69,10 +67,11 @@ private:
     }
     // Drops what condemns nothing once enough was added since the last time.
     void after_stamp(uint64_t value);
-    static bool prune(Node& node, uint64_t floor, size_t& kept);
+    static bool prune(Node& node, uint64_t clock, size_t& kept);
 
     Node root_;
-    HeldStamps held_;
+    LiveReference* first_ref_ = nullptr;
+    size_t live_refs_ = 0;
     size_t records_ = 0;  // nodes and ranges, counted when added
     size_t prune_at_ = kMinPrune;
     static constexpr size_t kMinPrune = 256;
