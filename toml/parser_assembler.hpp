@@ -73,6 +73,8 @@ private:
     void place_keyval(Table& table, Item&& value, int height);
     void start_standard_table(Table* parent);
     int parent_depth(const std::vector<KeyPart>& parts) const;
+    std::vector<const Key*> tree_keys_before_last(const std::vector<KeyPart>& parts) const;
+    void keep_spelling_below(Table& table, std::vector<const Key*>& path);
     void finish_table();
     // `depth`: that of `from` on entry, that of the table reached on return.
     Table* descend(Table& from, std::vector<KeyPart>& parts, size_t count, bool dotted, int& depth);

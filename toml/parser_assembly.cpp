@@ -155,6 +155,47 @@ int Assembler::parent_depth(const std::vector<KeyPart>& parts) const {
     return depth;
 }
 
+// The keys stored in the tree for the parts before the last.
+std::vector<const Key*> Assembler::tree_keys_before_last(const std::vector<KeyPart>& parts) const {
+    std::vector<const Key*> keys;
+    const Table* table = root_;
+    for (size_t k = 0; table != nullptr && k + 1 < parts.size(); ++k) {
+        const Entry* entry = table->items.find_entry(parts[k].key.key);
+        if (entry == nullptr) break;
+        keys.push_back(&entry->key);
+        const ArrayOfTables* tables = entry->item.as_array_of_tables();
+        table = tables != nullptr ? (tables->values.empty() ? nullptr : &tables->get(tables->len() - 1))
+                                  : entry->item.as_table();
+    }
+    return keys;
+}
+
+// Gives every header below `table` (reached by `path`) its current spelling
+// of the inner parts, unless it keeps one of its own already.
+void Assembler::keep_spelling_below(Table& table, std::vector<const Key*>& path) {
+    for (Entry& e : table.items.entries()) {
+        Table* sub = e.item.as_table();
+        ArrayOfTables* tables = e.item.as_array_of_tables();
+        if (sub == nullptr && tables == nullptr) continue;
+        if (!e.key.written_prefix) {
+            auto prefix = std::make_unique<std::vector<Key>>();
+            prefix->reserve(path.size());
+            for (const Key* k : path) {
+                Key& copy = prefix->emplace_back(k->key);
+                copy.repr = k->repr;
+                copy.dotted_decor = k->dotted_decor;
+            }
+            e.key.written_prefix = Box<std::vector<Key>>(std::move(prefix));
+        }
+        path.push_back(&e.key);
+        if (sub != nullptr) keep_spelling_below(*sub, path);
+        if (tables != nullptr) {
+            for (Item& member : tables->values) keep_spelling_below(*member.as_table(), path);
+        }
+        path.pop_back();
+    }
+}
+
 void Assembler::document(DocumentMut& doc, bool bom) {
     root_ = &doc.root_table();
     root_->doc_position.reset();
@@ -293,6 +334,13 @@ void Assembler::start_standard_table(Table* parent) {
         return;
     }
     auto removed = parent->items.remove_entry(last.key.key);
+    // The headers below were written with the old spelling of this key; the
+    // new header's spelling must not replace theirs.
+    if (!same_inner_spelling(removed->first, last.key, header_parts_.size() > 1)) {
+        std::vector<const Key*> path = tree_keys_before_last(header_parts_);
+        path.push_back(&removed->first);
+        keep_spelling_below(*removed->second.as_table(), path);
+    }
     // The old key also stands inside deeper headers; keep its spacing around
     // dots where the new header has none.
     Decor& dots = last.key.dotted_decor;
