@@ -84,6 +84,9 @@ Result<std::optional<int16_t>> utcoffset_minutes(PyObject* obj) {
     // that no TOML reader accepts.
     if (minutes <= -1440 || minutes >= 1440)
         return Error::value_error("UTC offset out of range for TOML: must be strictly between -24:00 and +24:00");
+    // Dropping seconds would name another instant.
+    if (PyDateTime_DELTA_GET_SECONDS(off.get()) % 60 != 0 || PyDateTime_DELTA_GET_MICROSECONDS(off.get()) != 0)
+        return Error::value_error("UTC offset not representable in TOML: must be a whole number of minutes");
     return std::optional<int16_t>(static_cast<int16_t>(minutes));
 }
 
