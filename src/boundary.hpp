@@ -1,10 +1,12 @@
 // Entry points called by the interpreter run their body through `boundary`, so
-// that no C++ exception (in practice std::bad_alloc) crosses into Python.
+// that no C++ exception (in practice std::bad_alloc) crosses into Python, and
+// so that each call keeps its own account of the content it brings in.
 #pragma once
 
 #include <exception>
 #include <new>
 
+#include "nesting_guard.hpp"
 #include "py_ref.hpp"
 
 namespace quillon {
@@ -13,6 +15,7 @@ namespace quillon {
 // returned (nullptr for object slots, -1 for int slots).
 template <class R, class F>
 R boundary(R on_error, F&& body) noexcept {
+    CallNesting call;
     try {
         return body();
     } catch (const std::bad_alloc&) {

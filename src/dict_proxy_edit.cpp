@@ -17,6 +17,7 @@
 #include "paths.hpp"
 #include "py_new.hpp"
 #include "raise.hpp"
+#include "nesting_guard.hpp"
 #include "visible_entries.hpp"
 
 namespace quillon {
@@ -76,6 +77,9 @@ PyObject* merged_copy(PyObject* self, PyObject* other) {
     toml::Item& copy = *model.root_table().items.get("_");
     Result<ReplacedKeys> merged = merge_other_into(copy, other, &model);
     if (!merged) return raise_obj(std::move(merged).error());
+    // What came from `other` lies below "_".
+    Status fits = admit_incoming(1);
+    if (!fits) return raise_obj(std::move(fits).error());
     PyRef doc(document_from_inner(std::move(model)));
     if (!doc) return nullptr;
     Result<PyRef> typed = into_typed(doc.get(), Path{Key::str("_")}, 0);

@@ -1,5 +1,6 @@
 #include "dict_update.hpp"
 
+#include <algorithm>
 #include <string>
 #include <utility>
 
@@ -8,6 +9,7 @@
 #include "item_proxy.hpp"
 #include "paths.hpp"
 #include "key_errors.hpp"
+#include "nesting_guard.hpp"
 #include "py_iterate.hpp"
 #include "py_pairs.hpp"
 #include "value.hpp"
@@ -67,6 +69,12 @@ Status store_copied_entry(PyObject* dict, PyObject* key, PyObject* value) {
     return ok_status();
 }
 
+// The entries of `source` are about to be written one level below the place
+// that receives them.
+Status note_merged_entries(const toml::Item& source) {
+    return note_copied_height(std::max(toml::nesting_height(source) - 1, 0));
+}
+
 // Read borrow of another document and the item at `path` in it.
 Result<ReplacedKeys> merge_from_document(toml::Item& target, DocumentObject* doc, const Path& path,
                                          std::optional<uint64_t> stamp = std::nullopt,
@@ -79,6 +87,8 @@ Result<ReplacedKeys> merge_from_document(toml::Item& target, DocumentObject* doc
     }
     auto source = navigate_path(doc->inner.root, path);
     if (!source) return std::move(source).error();
+    Status fits = note_merged_entries(**source);
+    if (!fits) return std::move(fits).error();
     return merge_table_entries(target, **source, target_doc);
 }
 
@@ -169,20 +179,34 @@ Result<ResolvedUpdate> resolve_update(PyObject* other, DocumentObject* target_do
         if (proxy->doc == target_doc) {
             auto ref = ReferencedItem::open(proxy);
             if (!ref) return std::move(ref).error();
+            Status fits = note_merged_entries(ref->item());
+            if (!fits) return std::move(fits).error();
             return ResolvedUpdate{TomlSource(ref->item())};
         }
         DocumentObject* doc = proxy->document();
         auto access = ReadBorrow::take(doc->guard);
         if (!access) return std::move(access).error();
-        Status fresh = check_fresh(doc, proxy->path, proxy->stamp);
-        if (!fresh) return std::move(fresh).error();
+        auto found = resolve_fresh(doc, proxy->path, proxy->stamp);
+        if (!found) return std::move(found).error();
+        Status fits = note_merged_entries(**found);
+        if (!fits) return std::move(fits).error();
         return ResolvedUpdate{TomlSource(DocumentRef{PyRef::borrow(proxy->doc), proxy->path, proxy->stamp})};
     }
     if (PyObject_TypeCheck(other, classes.document)) {
         if (other == target_doc) {
             auto root = copy_document_root(target_document);
             if (!root) return std::move(root).error();
-            return ResolvedUpdate{TomlSource(toml::Item(std::move(*root)))};
+            toml::Item copy(std::move(*root));
+            Status fits = note_merged_entries(copy);
+            if (!fits) return std::move(fits).error();
+            return ResolvedUpdate{TomlSource(std::move(copy))};
+        }
+        {
+            DocumentObject* doc = as_document(other);
+            auto access = ReadBorrow::take(doc->guard);
+            if (!access) return std::move(access).error();
+            Status fits = note_merged_entries(doc->inner.root);
+            if (!fits) return std::move(fits).error();
         }
         return ResolvedUpdate{TomlSource(DocumentRef{PyRef::borrow(other), Path(), std::nullopt})};
     }
@@ -195,6 +219,8 @@ Result<ReplacedKeys> merge_other_into(toml::Item& target, PyObject* other, toml:
     if (is_item_proxy(other)) {
         auto ref = ReferencedItem::open(as_proxy(other));
         if (!ref) return std::move(ref).error();
+        Status fits = note_merged_entries(ref->item());
+        if (!fits) return std::move(fits).error();
         return merge_table_entries(target, ref->item(), doc);
     }
     if (PyObject_TypeCheck(other, classes.document)) {

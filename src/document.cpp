@@ -8,6 +8,7 @@
 #include "../toml/serializer.hpp"
 #include "args.hpp"
 #include "boundary.hpp"
+#include "nesting_guard.hpp"
 #include "document_members.hpp"
 #include "item_ops.hpp"
 #include "parse_error.hpp"
@@ -45,6 +46,7 @@ void document_dealloc(PyObject* self) {
 // The root table built from a mapping given to the constructor; nullopt when
 // `data` cannot be converted (the conversion's own error is discarded).
 std::optional<toml::Table> root_table_from_mapping(PyObject* data) {
+    ConvertingRoot root;
     Result<toml::Table> table = extract_table(data);
     if (!table) return std::nullopt;
     return std::move(*table);
@@ -368,7 +370,7 @@ void record_root_change(DocumentObject* doc) {
 
 void bump_range(DocumentObject* doc, const Path& path, size_t start, size_t end) {
     doc->generation += 1;
-    for (size_t i = start; i < end; ++i) doc->trie.stamp_child(path, Key::index(i), doc->generation);
+    doc->trie.stamp_range(path, start, end, doc->generation);
 }
 
 Status check_fresh(const DocumentObject* doc, const Path& path, uint64_t stamp) {

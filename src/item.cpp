@@ -1,6 +1,7 @@
 #include "item.hpp"
 
 #include "copied_item.hpp"
+#include "nesting_guard.hpp"
 #include "paths.hpp"
 #include "value.hpp"
 
@@ -65,10 +66,19 @@ Result<toml::Item> extract_item(PyObject* obj) {
         return value_item(obj);
     if (PyList_CheckExact(obj) || PyTuple_CheckExact(obj)) return extract_sequence_item(obj);
 
-    if (is_item_proxy(obj)) return clone_item(as_proxy(obj));
+    if (is_item_proxy(obj)) {
+        auto copy = clone_item(as_proxy(obj));
+        if (!copy) return copy;
+        Status fits = note_copied_height(toml::nesting_height(*copy));
+        if (!fits) return std::move(fits).error();
+        return copy;
+    }
     if (PyObject_TypeCheck(obj, classes.document)) {
         auto root = copy_document_root(as_document(obj));
         if (!root) return std::move(root).error();
+        // The root becomes a table of its own, one level deeper than it was.
+        Status fits = note_copied_height(toml::nesting_height(*root));
+        if (!fits) return std::move(fits).error();
         // Header ranks of the source document mean nothing where the copy lands.
         toml::Item copy(std::move(*root));
         forget_render_positions(copy);

@@ -377,7 +377,9 @@ PyObject* str_from_utf8(std::string_view text) {
     bool ok;
     switch (PyUnicode_KIND(str)) {
         case PyUnicode_1BYTE_KIND:
-            if (max_char == 0x7F) {
+            // Plain ASCII only: stray continuation bytes make the text
+            // longer than the string and go through the checking decoder.
+            if (max_char == 0x7F && continuation == 0) {
                 std::memcpy(PyUnicode_1BYTE_DATA(str), p, n);
                 ok = true;
             } else {

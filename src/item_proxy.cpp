@@ -9,6 +9,7 @@
 #include "copied_item.hpp"
 #include "item_ops.hpp"
 #include "item_protocol.hpp"
+#include "nesting_guard.hpp"
 #include "parse_error.hpp"
 #include "paths.hpp"
 #include "type_factories.hpp"
@@ -49,6 +50,8 @@ Result<PyRef> into_typed(PyObject* doc, Path path, uint64_t stamp) {
     new (&p->path) Path(std::move(path));
     p->doc = Py_NewRef(doc);
     p->stamp = stamp;
+    new (&p->live) LiveReference();
+    as_document(doc)->trie.hold(p->live, p->path, p->stamp);
     return PyRef(self);
 }
 
@@ -111,6 +114,9 @@ Result<ItemRead> ItemRead::open(ItemProxyObject* proxy) {
 }
 
 Result<ItemWrite> ItemWrite::open(ItemProxyObject* proxy) {
+    // Whatever this call converted or copied goes below this reference.
+    Status fits = admit_incoming(proxy->path.size());
+    if (!fits) return std::move(fits).error();
     auto self = ReadBorrow::take(proxy->guard);
     if (!self) return std::move(self).error();
     DocumentObject* doc = proxy->document();
@@ -182,6 +188,7 @@ void item_proxy_dealloc(PyObject* self) {
     PyTypeObject* tp = Py_TYPE(self);
     ItemProxyObject* p = as_proxy(self);
     p->path.~Path();
+    if (p->doc) as_document(p->doc)->trie.release(p->live);
     Py_XDECREF(p->doc);
     tp->tp_free(self);
     Py_DECREF(tp);

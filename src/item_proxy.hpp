@@ -16,6 +16,7 @@ struct ItemProxyObject {
     Path path;          // never empty
     PyObject* doc;      // strong reference to a DocumentObject
     uint64_t stamp;
+    LiveReference live;  // known to the document's trie while this exists
 
     DocumentObject* document() const { return as_document(doc); }
 };

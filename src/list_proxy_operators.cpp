@@ -8,6 +8,7 @@
 #include "item_proxy.hpp"
 #include "list_ops.hpp"
 #include "list_proxy.hpp"
+#include "nesting_guard.hpp"
 #include "raise.hpp"
 
 namespace quillon {
@@ -43,6 +44,9 @@ Result<bool> clone_elements_into(const toml::Item& source, toml::Item& target, s
 
 // A new document holding `item` under "_", and the ListItem for it.
 PyObject* wrap_result(toml::DocumentMut model) {
+    // What the operands brought lies below "_".
+    Status fits = admit_incoming(1);
+    if (!fits) return raise_obj(std::move(fits).error());
     PyRef doc(document_from_inner(std::move(model)));
     if (!doc) return nullptr;
     Result<PyRef> typed = into_typed(doc.get(), Path{Key::str("_")}, 0);

@@ -11,6 +11,7 @@
 #include "item.hpp"
 #include "paths.hpp"
 #include "key_errors.hpp"
+#include "nesting_guard.hpp"
 #include "py_iterate.hpp"
 #include "py_pairs.hpp"
 
@@ -83,6 +84,9 @@ Result<std::optional<int16_t>> utcoffset_minutes(PyObject* obj) {
     // that no TOML reader accepts.
     if (minutes <= -1440 || minutes >= 1440)
         return Error::value_error("UTC offset out of range for TOML: must be strictly between -24:00 and +24:00");
+    // Dropping seconds would name another instant.
+    if (PyDateTime_DELTA_GET_SECONDS(off.get()) % 60 != 0 || PyDateTime_DELTA_GET_MICROSECONDS(off.get()) != 0)
+        return Error::value_error("UTC offset not representable in TOML: must be a whole number of minutes");
     return std::optional<int16_t>(static_cast<int16_t>(minutes));
 }
 
@@ -131,28 +135,6 @@ Result<toml::Value> datetime_value(PyObject* obj, PyDatetimeKind kind) {
     }
     return toml::Value::datetime(dt);
 }
-
-// Counts one level of container nesting against the interpreter's recursion
-// limit, so that self-containing or absurdly deep data raises RecursionError
-// instead of exhausting the C stack.
-class NestingLevel {
-public:
-    static Result<NestingLevel> enter() {
-        if (Py_EnterRecursiveCall(" while converting a Python object to TOML")) return Error::fetch();
-        return NestingLevel();
-    }
-    NestingLevel(NestingLevel&& o) noexcept : active_(std::exchange(o.active_, false)) {}
-    NestingLevel(const NestingLevel&) = delete;
-    NestingLevel& operator=(const NestingLevel&) = delete;
-    NestingLevel& operator=(NestingLevel&&) = delete;
-    ~NestingLevel() {
-        if (active_) Py_LeaveRecursiveCall();
-    }
-
-private:
-    NestingLevel() = default;
-    bool active_ = true;
-};
 
 // Applies `fn` to each element of a list or tuple (or a subclass, through its
 // own iterator). The elements of an exact list are re-read by position with
@@ -221,7 +203,7 @@ Result<MappingItems> mapping_items(PyObject* obj) {
 template <class Convert>
 Status fill_entries(PyObject* obj, toml::EntryMap& map, Convert&& convert) {
     if (!PyDict_Check(obj) && !is_mapping(obj)) return not_a_mapping(obj);
-    auto level = NestingLevel::enter();
+    auto level = ConvertingLevel::enter();
     if (!level) return std::move(level).error();
     // len() is asked for as the protocol requires; the snapshot gives the count.
     if (!PyDict_Check(obj) && PyObject_Size(obj) < 0) return Error::fetch();
@@ -364,7 +346,7 @@ Result<toml::InlineTable> extract_inline_table(PyObject* obj) {
 }
 
 Result<toml::Array> extract_array(PyObject* obj) {
-    auto level = NestingLevel::enter();
+    auto level = ConvertingLevel::enter();
     if (!level) return std::move(level).error();
     auto capacity = sequence_capacity(obj);
     if (!capacity) return std::move(capacity).error();
@@ -381,6 +363,9 @@ Result<toml::Array> extract_array(PyObject* obj) {
 }
 
 Result<toml::ArrayOfTables> extract_array_of_tables(PyObject* obj) {
+    // The array of tables is one level, each of its tables another.
+    auto level = ConvertingLevel::enter();
+    if (!level) return std::move(level).error();
     auto capacity = sequence_capacity(obj);
     if (!capacity) return std::move(capacity).error();
     toml::ArrayOfTables tables;

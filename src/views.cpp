@@ -24,6 +24,8 @@ Result<PyRef> make_view(PyTypeObject* type, PyObject* doc, Path path) {
     new (&v->path) Path(std::move(path));
     v->doc = Py_NewRef(doc);
     v->stamp = as_document(doc)->generation;
+    new (&v->live) LiveReference();
+    as_document(doc)->trie.hold(v->live, v->path, v->stamp);
     return PyRef(self);
 }
 
@@ -174,6 +176,7 @@ void view_dealloc(PyObject* self) {
     PyTypeObject* tp = Py_TYPE(self);
     ViewObject* v = as_view(self);
     v->path.~Path();
+    if (v->doc) as_document(v->doc)->trie.release(v->live);
     Py_XDECREF(v->doc);
     tp->tp_free(self);
     Py_DECREF(tp);

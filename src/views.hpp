@@ -18,6 +18,7 @@ struct ViewObject {
     Path path;      // of the table; empty for the document root
     PyObject* doc;  // strong reference to a DocumentObject
     uint64_t stamp;
+    LiveReference live;  // known to the document's trie while this exists
 
     DocumentObject* document() const { return as_document(doc); }
 };

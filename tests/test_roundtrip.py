@@ -76,6 +76,7 @@ TOML_1_0 = {
     ),
     "subtable_before_its_parent": "[a.b]\nx = 1\n\n[a]\ny = 2\n",
     "headers_out_of_order": "[x.y]\nz = 1\n\n[w]\n\n[x]\nq = 2\n\n[x.y.deep]\nr = 3\n",
+    "parent_header_spelled_differently": '[a.b.c]\n[[a . "b".d]]\n[a . "b"]\n["a"]\n',
     "quoted_keys": (
         '"quoted key" = 1\n'
         "'literal key' = 2\n"

@@ -187,8 +187,17 @@ struct Array {
     bool trailing_comma = false;
     Decor decor;
 
-    size_t len() const { return values.size(); }
-    bool is_empty() const { return values.empty(); }
+    // Item is still incomplete here: whatever touches `values` is defined
+    // after it (some compilers instantiate the vector's members eagerly).
+    Array();
+    Array(const Array&);
+    Array(Array&&) noexcept;
+    Array& operator=(const Array&);
+    Array& operator=(Array&&) noexcept;
+    ~Array();
+
+    size_t len() const;
+    bool is_empty() const;
     // Element i as a value (i < len()).
     Value& get(size_t i);
     const Value& get(size_t i) const;
@@ -296,15 +305,23 @@ struct Table {
 struct ArrayOfTables {
     std::vector<Item> values;  // every element is a Table item
 
-    size_t len() const { return values.size(); }
-    bool is_empty() const { return values.empty(); }
+    // Defined after Item, as for Array.
+    ArrayOfTables();
+    ArrayOfTables(const ArrayOfTables&);
+    ArrayOfTables(ArrayOfTables&&) noexcept;
+    ArrayOfTables& operator=(const ArrayOfTables&);
+    ArrayOfTables& operator=(ArrayOfTables&&) noexcept;
+    ~ArrayOfTables();
+
+    size_t len() const;
+    bool is_empty() const;
     Table& get(size_t i);
     const Table& get(size_t i) const;
     void push(Table t);
     void insert(size_t i, Table t);
     Table remove(size_t i);
     Table replace(size_t i, Table t);
-    void clear() { values.clear(); }
+    void clear();
     Array into_array() &&;
 };
 
@@ -362,6 +379,25 @@ struct Entry {
     Key key;
     Item item;
 };
+
+inline Array::Array() = default;
+inline Array::Array(const Array&) = default;
+inline Array::Array(Array&&) noexcept = default;
+inline Array& Array::operator=(const Array&) = default;
+inline Array& Array::operator=(Array&&) noexcept = default;
+inline Array::~Array() = default;
+inline size_t Array::len() const { return values.size(); }
+inline bool Array::is_empty() const { return values.empty(); }
+
+inline ArrayOfTables::ArrayOfTables() = default;
+inline ArrayOfTables::ArrayOfTables(const ArrayOfTables&) = default;
+inline ArrayOfTables::ArrayOfTables(ArrayOfTables&&) noexcept = default;
+inline ArrayOfTables& ArrayOfTables::operator=(const ArrayOfTables&) = default;
+inline ArrayOfTables& ArrayOfTables::operator=(ArrayOfTables&&) noexcept = default;
+inline ArrayOfTables::~ArrayOfTables() = default;
+inline size_t ArrayOfTables::len() const { return values.size(); }
+inline bool ArrayOfTables::is_empty() const { return values.empty(); }
+inline void ArrayOfTables::clear() { values.clear(); }
 
 // A whole document: the root table plus the text after its last entry.
 //

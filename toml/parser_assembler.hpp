@@ -9,6 +9,7 @@
 
 #include "error.hpp"
 #include "model.hpp"
+#include "nesting.hpp"
 #include "parser_events.hpp"
 
 namespace toml::detail {
@@ -28,9 +29,11 @@ public:
         : src_(source), ev_(events), errors_(errors), borrow_(borrow && RawString::addressable(source)) {}
 
     void document(DocumentMut& doc, bool bom);
+    // A single value, which lands one level below a table.
     Value value() {
         Value v;
-        read_value(v);
+        Span at = cur().span();
+        if (read_value(v) > kMaxNesting) report_too_deep(at);
         return v;
     }
 
@@ -67,21 +70,27 @@ private:
     // Document level.
     void keyval_line(Span prefix);
     void header(Span prefix);
-    void place_keyval(Table& table, Item&& value);
-    void start_standard_table();
+    void place_keyval(Table& table, Item&& value, int height);
+    void start_standard_table(Table* parent);
+    int parent_depth(const std::vector<KeyPart>& parts) const;
+    std::vector<const Key*> tree_keys_before_last(const std::vector<KeyPart>& parts) const;
+    void keep_spelling_below(Table& table, std::vector<const Key*>& path);
     void finish_table();
-    Table* descend(Table& from, std::vector<KeyPart>& parts, size_t count, bool dotted);
+    // `depth`: that of `from` on entry, that of the table reached on return.
+    Table* descend(Table& from, std::vector<KeyPart>& parts, size_t count, bool dotted, int& depth);
     void keep_written_spelling(Key& leaf);
 
-    // Values.
-    void read_value(Value& out);
-    void read_array(Array& array);
-    void read_inline_table(InlineTable& table);
+    // Values. Each returns the nesting height of what it read: 0 for a
+    // scalar, one more than its deepest element or entry for a container.
+    int read_value(Value& out);
+    int read_array(Array& array);
+    int read_inline_table(InlineTable& table);
     void place_inline(InlineTable& table, size_t first_part, Item&& value);
 
     // Errors.
     void report_duplicate(Span at);
     void report_cannot_extend(const Value& value, Span at);
+    void report_too_deep(Span at);
 
     std::string_view src_;
     const std::vector<Event>& ev_;
@@ -98,6 +107,7 @@ private:
 
     Table* root_ = nullptr;
     Table* current_ = nullptr;  // the root, or &filling_ after the first header
+    int depth_ = 0;             // nesting depth of current_
     Table filling_;             // the table of the latest header, not yet in the tree
     bool in_header_ = false;
     bool array_header_ = false;

@@ -37,6 +37,8 @@ void Assembler::read_key() {
 
 void Assembler::report_duplicate(Span at) { report_plain(errors_, "duplicate key", at); }
 
+void Assembler::report_too_deep(Span at) { report_plain(errors_, kTooDeepMessage, at); }
+
 void Assembler::report_cannot_extend(const Value& value, Span at) {
     std::string message = "cannot extend value of type ";
     message += value.type_name();
@@ -70,13 +72,19 @@ void Assembler::keep_written_spelling(Key& leaf) {
 // on for the inner parts of a dotted key (which may only pass through implicit
 // tables) and off for the parent path of a header. Missing tables are created
 // implicit.
-Table* Assembler::descend(Table& from, std::vector<KeyPart>& parts, size_t count, bool dotted) {
+Table* Assembler::descend(Table& from, std::vector<KeyPart>& parts, size_t count, bool dotted, int& depth) {
     Table* table = &from;
     written_.clear();
     bool respelled = false;
     for (size_t k = 0; k < count; ++k) {
         KeyPart& part = parts[k];
         Entry* entry = table->items.find_entry(part.key.key);
+        // An array of tables is one level and its member table another.
+        depth += entry != nullptr && entry->item.is_array_of_tables() ? 2 : 1;
+        if (depth > kMaxNesting) {
+            report_too_deep(part.span);
+            return nullptr;
+        }
         if (entry == nullptr) {
             Table created;
             created.implicit = true;
@@ -123,6 +131,71 @@ Table* Assembler::descend(Table& from, std::vector<KeyPart>& parts, size_t count
     return table;
 }
 
+// Depth of the table that the parts before the last lead to from the root,
+// without creating anything; a part that cannot be walked ends the count (the
+// walk that follows reports it).
+int Assembler::parent_depth(const std::vector<KeyPart>& parts) const {
+    int depth = 0;
+    const Table* table = root_;
+    for (size_t k = 0; k + 1 < parts.size(); ++k) {
+        const Entry* entry = table != nullptr ? table->items.find_entry(parts[k].key.key) : nullptr;
+        if (entry == nullptr) {
+            table = nullptr;
+            depth += 1;
+        } else if (const ArrayOfTables* tables = entry->item.as_array_of_tables()) {
+            if (tables->values.empty()) return depth;
+            table = &tables->get(tables->len() - 1);
+            depth += 2;
+        } else if ((table = entry->item.as_table()) != nullptr || entry->item.is_none()) {
+            depth += 1;
+        } else {
+            return depth;
+        }
+    }
+    return depth;
+}
+
+// The keys stored in the tree for the parts before the last.
+std::vector<const Key*> Assembler::tree_keys_before_last(const std::vector<KeyPart>& parts) const {
+    std::vector<const Key*> keys;
+    const Table* table = root_;
+    for (size_t k = 0; table != nullptr && k + 1 < parts.size(); ++k) {
+        const Entry* entry = table->items.find_entry(parts[k].key.key);
+        if (entry == nullptr) break;
+        keys.push_back(&entry->key);
+        const ArrayOfTables* tables = entry->item.as_array_of_tables();
+        table = tables != nullptr ? (tables->values.empty() ? nullptr : &tables->get(tables->len() - 1))
+                                  : entry->item.as_table();
+    }
+    return keys;
+}
+
+// Gives every header below `table` (reached by `path`) its current spelling
+// of the inner parts, unless it keeps one of its own already.
+void Assembler::keep_spelling_below(Table& table, std::vector<const Key*>& path) {
+    for (Entry& e : table.items.entries()) {
+        Table* sub = e.item.as_table();
+        ArrayOfTables* tables = e.item.as_array_of_tables();
+        if (sub == nullptr && tables == nullptr) continue;
+        if (!e.key.written_prefix) {
+            auto prefix = std::make_unique<std::vector<Key>>();
+            prefix->reserve(path.size());
+            for (const Key* k : path) {
+                Key& copy = prefix->emplace_back(k->key);
+                copy.repr = k->repr;
+                copy.dotted_decor = k->dotted_decor;
+            }
+            e.key.written_prefix = Box<std::vector<Key>>(std::move(prefix));
+        }
+        path.push_back(&e.key);
+        if (sub != nullptr) keep_spelling_below(*sub, path);
+        if (tables != nullptr) {
+            for (Item& member : tables->values) keep_spelling_below(*member.as_table(), path);
+        }
+        path.pop_back();
+    }
+}
+
 void Assembler::document(DocumentMut& doc, bool bom) {
     root_ = &doc.root_table();
     root_->doc_position.reset();
@@ -157,21 +230,22 @@ void Assembler::keyval_line(Span prefix) {
     skip();  // "="
     Span value_prefix = gap();
     Item item(Value{});
-    read_value(*item.as_value());
+    int height = read_value(*item.as_value());
     Span value_suffix = take_gap();
     if (kind() == EventKind::LineEnd) skip();
     Decor& decor = item.as_value()->decor();
     decor.prefix = text(value_prefix);
     decor.suffix = text(value_suffix);
     if (errors_.has_error()) return;
-    place_keyval(*current_, std::move(item));
+    place_keyval(*current_, std::move(item), height);
 }
 
-void Assembler::place_keyval(Table& table, Item&& value) {
+void Assembler::place_keyval(Table& table, Item&& value, int height) {
     size_t n = parts_.size();
     Table* target = &table;
+    int depth = depth_;
     if (n > 1) {
-        target = descend(table, parts_, n - 1, true);
+        target = descend(table, parts_, n - 1, true, depth);
         if (target == nullptr) return;
         if (!target->implicit) {
             report_duplicate(parts_[n - 2].span);
@@ -179,6 +253,10 @@ void Assembler::place_keyval(Table& table, Item&& value) {
         }
     }
     KeyPart& last = parts_.back();
+    if (depth + height > kMaxNesting) {
+        report_too_deep(last.span);
+        return;
+    }
     if (target->items.find_entry(last.key.key) != nullptr) {
         report_duplicate(last.span);
         return;
@@ -209,10 +287,24 @@ void Assembler::header(Span prefix) {
     decor.prefix = text(prefix);
     decor.suffix = text(suffix);
     array_header_ = array_table;
+    int depth = 0;
+    Table* parent = nullptr;
+    if (array_table) {
+        // The parent path is walked when the member is finished.
+        depth = parent_depth(header_parts_);
+    } else {
+        parent = descend(*root_, header_parts_, header_parts_.size() - 1, false, depth);
+        if (parent == nullptr) return;
+    }
+    depth += array_table ? 2 : 1;
+    if (depth > kMaxNesting) {
+        report_too_deep(header_parts_.back().span);
+        return;
+    }
     if (array_table) {
         filling_ = Table();
     } else {
-        start_standard_table();
+        start_standard_table(parent);
         if (errors_.has_error()) return;
     }
     std::vector<Entry>& entries = filling_.items.entries();
@@ -222,16 +314,14 @@ void Assembler::header(Span prefix) {
     filling_.dotted = false;
     filling_.doc_position = ++position_;
     current_ = &filling_;
+    depth_ = depth;
     in_header_ = true;
 }
 
 // A standard header's table: new, or an implicit table made by an earlier
 // header, taken out of its parent so that it goes back at the end.
-void Assembler::start_standard_table() {
+void Assembler::start_standard_table(Table* parent) {
     KeyPart& last = header_parts_.back();
-    size_t n = header_parts_.size();
-    Table* parent = descend(*root_, header_parts_, n - 1, false);
-    if (parent == nullptr) return;
     header_parent_ = parent;
     Entry* existing = parent->items.find_entry(last.key.key);
     if (existing == nullptr) {
@@ -244,6 +334,13 @@ void Assembler::start_standard_table() {
         return;
     }
     auto removed = parent->items.remove_entry(last.key.key);
+    // The headers below were written with the old spelling of this key; the
+    // new header's spelling must not replace theirs.
+    if (!same_inner_spelling(removed->first, last.key, header_parts_.size() > 1)) {
+        std::vector<const Key*> path = tree_keys_before_last(header_parts_);
+        path.push_back(&removed->first);
+        keep_spelling_below(*removed->second.as_table(), path);
+    }
     // The old key also stands inside deeper headers; keep its spacing around
     // dots where the new header has none.
     Decor& dots = last.key.dotted_decor;
@@ -256,12 +353,14 @@ void Assembler::finish_table() {
     if (!in_header_) return;
     in_header_ = false;
     current_ = root_;
+    depth_ = 0;
     KeyPart& last = header_parts_.back();
     if (!array_header_) {
         header_parent_->items.append(std::move(last.key), Item(std::move(filling_)));
         return;
     }
-    Table* parent = descend(*root_, header_parts_, header_parts_.size() - 1, false);
+    int depth = 0;
+    Table* parent = descend(*root_, header_parts_, header_parts_.size() - 1, false, depth);
     if (parent == nullptr) return;
     Entry* existing = parent->items.find_entry(last.key.key);
     if (existing == nullptr) {

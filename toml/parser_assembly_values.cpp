@@ -1,5 +1,6 @@
 // Assembly of values: scalars, arrays and inline tables with the text around
 // their elements.
+#include <algorithm>
 #include <utility>
 
 #include "decoder.hpp"
@@ -7,30 +8,29 @@
 
 namespace toml::detail {
 
-void Assembler::read_value(Value& out) {
+int Assembler::read_value(Value& out) {
     const Event& e = take();
     switch (e.kind) {
         case EventKind::ArrayOpen:
-            read_array(out.v.emplace<Array>());
-            return;
+            return read_array(out.v.emplace<Array>());
         case EventKind::InlineTableOpen:
-            read_inline_table(out.v.emplace<InlineTable>());
-            return;
+            return read_inline_table(out.v.emplace<InlineTable>());
         default:
             decode_scalar(src_, e.span(), e.quoting, errors_, out);
             if (RawString* repr = out.repr()) *repr = text(e.span());
-            return;
+            return 0;
     }
 }
 
 // Text between "[" or "," and an element is its prefix; text after it up to
 // the next "," or "]" its suffix; text after a final "," is the trailing.
-void Assembler::read_array(Array& array) {
+int Assembler::read_array(Array& array) {
     array.values.reserve(ev_[i_ - 1].count);
     Span before = gap();
+    int height = 1;
     while (kind() != EventKind::ArrayClose) {
         Value& element = array.values.emplace_back().v.emplace<Value>();
-        read_value(element);
+        height = std::max(height, 1 + read_value(element));
         Span after = gap();
         Decor& decor = element.decor();
         decor.prefix = text(before);
@@ -45,11 +45,13 @@ void Assembler::read_array(Array& array) {
     }
     array.trailing = text(before);
     skip();  // "]"
+    return height;
 }
 
-void Assembler::read_inline_table(InlineTable& table) {
+int Assembler::read_inline_table(InlineTable& table) {
     table.items.entries().reserve(ev_[i_ - 1].count);
     Span before = gap();
+    int height = 1;
     while (kind() != EventKind::InlineTableClose) {
         size_t first = parts_.size();
         read_key();
@@ -62,7 +64,10 @@ void Assembler::read_inline_table(InlineTable& table) {
         Span value_prefix = gap();
         Item value(Value{});
         Value& v = *value.as_value();
-        read_value(v);  // nested tables leave parts_ as they found it
+        // Nested tables leave parts_ as they found it; dotted parts before the
+        // last are inline tables of their own.
+        int inner = read_value(v) + static_cast<int>(parts_.size() - first - 1);
+        height = std::max(height, 1 + inner);
         Span value_suffix = gap();
         Decor& decor = v.decor();
         decor.prefix = text(value_prefix);
@@ -79,6 +84,7 @@ void Assembler::read_inline_table(InlineTable& table) {
     }
     table.trailing = text(before);
     skip();  // "}"
+    return height;
 }
 
 // Inserts a key/value read inside an inline table. Dotted keys pass only

@@ -7,12 +7,12 @@
 
 #include "error.hpp"
 #include "lexer.hpp"
+#include "nesting.hpp"
 #include "parser_events.hpp"
 #include "parser_report.hpp"
 
 namespace toml::detail {
 
-inline constexpr int kMaxNesting = 80;
 
 inline bool is_string_token(TokenKind k) {
     return k == TokenKind::BasicString || k == TokenKind::MlBasicString ||

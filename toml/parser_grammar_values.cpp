@@ -77,7 +77,7 @@ void Grammar::unquoted_scalar() {
 
 bool Grammar::enter_nesting(const Token& open) {
     if (++depth_ > kMaxNesting) {
-        report_plain(errors_, "cannot recurse further; max recursion depth met", open.span());
+        report_plain(errors_, kTooDeepMessage, open.span());
         return false;
     }
     return true;
