@@ -11,13 +11,6 @@ namespace quillon {
 
 namespace {
 
-const toml::Entry* first_visible_entry(const toml::EntryMap& items) {
-    for (const toml::Entry& e : items.entries()) {
-        if (!e.item.is_none()) return &e;
-    }
-    return nullptr;
-}
-
 toml::InlineTable* as_inline_table(toml::Item& item) {
     toml::Value* v = item.as_value();
     return v ? v->as_inline_table() : nullptr;
@@ -41,7 +34,7 @@ void store_headed(toml::EntryMap& items, std::string_view key, toml::Item item) 
     items.index_mut(key) = std::move(item);
     if (toml::Key* k = items.key(key)) k->leaf_decor.clear();
 
-    const toml::Entry* first = first_visible_entry(items);
+    const toml::Entry* first = items.first_visible();
     if (first && first->key.key == key) return;
     toml::Item* stored = items.get(key);
     if (!stored) return;

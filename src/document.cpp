@@ -29,12 +29,15 @@ PyObject* new_document(PyTypeObject* tp, toml::DocumentMut inner) {
     new (&d->inner) toml::DocumentMut(std::move(inner));
     new (&d->trie) MutationTrie();
     d->generation = 0;
+    d->rendered = nullptr;
+    d->rendered_at = 0;
     return self;
 }
 
 void document_dealloc(PyObject* self) {
     PyTypeObject* tp = Py_TYPE(self);
     DocumentObject* d = as_document(self);
+    Py_CLEAR(d->rendered);
     d->trie.~MutationTrie();
     d->inner.~DocumentMut();
     tp->tp_free(self);
@@ -112,9 +115,16 @@ PyObject* document_as_toml(PyObject* self, PyObject* const* args, Py_ssize_t nar
         DocumentObject* d = as_document(self);
         Result<ReadBorrow> access = ReadBorrow::take(d->guard);
         if (!access) return std::move(access).error().raise();
+        // Every edit takes write access, so an unchanged count of writes
+        // means the model renders as it did last time.
+        if (d->rendered && d->rendered_at == d->guard.writes) return Py_NewRef(d->rendered);
         std::string out;
         toml::render_document(d->inner, out);
-        return new_str(out);
+        PyObject* text = new_str(out);
+        if (!text) return nullptr;
+        Py_XSETREF(d->rendered, Py_NewRef(text));
+        d->rendered_at = d->guard.writes;
+        return text;
     });
 }
 

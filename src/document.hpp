@@ -17,6 +17,10 @@ struct DocumentObject {
     toml::DocumentMut inner;
     MutationTrie trie;
     uint64_t generation;
+    // The text as_toml() returned last (or null), valid while guard.writes
+    // still equals rendered_at.
+    PyObject* rendered;
+    uint64_t rendered_at;
 };
 
 inline bool is_document(PyObject* o) { return Py_IS_TYPE(o, classes.document); }

@@ -15,6 +15,7 @@
 #include "paths.hpp"
 #include "py_new.hpp"
 #include "raise.hpp"
+#include "visible_entries.hpp"
 
 namespace quillon {
 namespace {
@@ -216,10 +217,7 @@ PyObject* document_popitem(PyObject* self, PyObject* const* args, Py_ssize_t nar
             auto access = WriteBorrow::take(d->guard);
             if (!access) return std::move(access).error();
             // Converted before removal, as in pop().
-            const toml::Entry* last = nullptr;
-            for (const toml::Entry& e : root_table(d).items.entries()) {
-                if (!e.item.is_none()) last = &e;
-            }
+            const toml::Entry* last = last_visible_entry(root_table(d).items);
             PyRef plain;
             if (last) {
                 Result<PyRef> converted = item_to_py(last->item);

@@ -128,6 +128,8 @@ public:
     // Visible operations (entries holding None are skipped).
     size_t len() const;
     bool is_empty() const { return len() == 0; }
+    // The first visible entry, or nullptr.
+    const Entry* first_visible() const;
     bool contains_key(std::string_view key) const;
     Item* get(std::string_view key);
     const Item* get(std::string_view key) const;
@@ -144,7 +146,9 @@ public:
     // Same, moving straight from the arguments.
     Entry& append(Key&& key, Item&& item);
     // Removes the entry, keeping the order of the rest. A placeholder entry is
-    // removed and reported as nothing.
+    // removed and reported as nothing. In a large map the entry's slot stays
+    // behind as a tombstone (a None entry that no key finds) until enough of
+    // them gather to be swept out at once, so removal costs O(1) amortized.
     std::optional<Item> remove(std::string_view key);
     // Removes the entry and returns both key and item (nullopt when absent or
     // a placeholder; the placeholder entry is still removed).
@@ -162,11 +166,22 @@ private:
     struct Index;
     void rebuild_index() const;
     void index_insert(size_t pos) const;
+    void index_erase(size_t pos) const;
+    Entry take(size_t pos);
+    void note_placeholder(const Item& item) noexcept;
+    void sweep_tombstones();
+    void recount() noexcept;
 
     std::vector<Entry> entries_;
     // Open-addressing hash index over entries_ positions, built once the map
     // grows past a handful of entries (linear scan below that); never copied.
     mutable std::unique_ptr<Index> index_;
+    uint32_t tombstones_ = 0;  // removed entries still holding their slot
+    uint32_t leading_ = 0;     // entries_[0, leading_) are all tombstones
+    // An upper bound on the None placeholders among the entries (they are
+    // made here, then usually filled by the caller); len() recounts while
+    // it is not zero.
+    mutable uint32_t placeholders_ = 0;
 };
 
 // A decoded scalar together with its source spelling and surrounding text.
