@@ -31,6 +31,7 @@ PyObject* new_document(PyTypeObject* tp, toml::DocumentMut inner) {
     d->generation = 0;
     d->rendered = nullptr;
     d->rendered_at = 0;
+    d->marked_writes = 0;
     return self;
 }
 
@@ -118,12 +119,14 @@ PyObject* document_as_toml(PyObject* self, PyObject* const* args, Py_ssize_t nar
         // Every edit takes write access, so an unchanged count of writes
         // means the model renders as it did last time.
         if (d->rendered && d->rendered_at == d->guard.writes) return Py_NewRef(d->rendered);
+        if (d->guard.writes - d->rendered_at != d->marked_writes) d->inner.root.edited_at();
         std::string out;
         toml::render_document(d->inner, out);
+        d->rendered_at = d->guard.writes;
+        d->marked_writes = 0;
         PyObject* text = new_str(out);
         if (!text) return nullptr;
         Py_XSETREF(d->rendered, Py_NewRef(text));
-        d->rendered_at = d->guard.writes;
         return text;
     });
 }

@@ -51,6 +51,9 @@ int assign_entry(PyObject* self, PyObject* key, PyObject* value) {
     DocumentObject* d = as_document(self);
     auto access = WriteBorrow::take(d->guard);
     if (!access) return raise_int(std::move(access).error());
+    // Only the root's own lines and the stored item change.
+    d->inner.root.edited_through();
+    ++d->marked_writes;
     bool existed = root_table(d).contains_key(**text);
     set_with_decor_preservation(d->inner.root, **text, std::move(*item));
     if (existed) record_root_key_change(d, **text);

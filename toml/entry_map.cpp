@@ -44,10 +44,16 @@ inline bool same_text(const std::string& a, std::string_view b) {
 }  // namespace
 
 // Slots are pairs (position + 1, 32-bit hash tag); `indexed` counts the
-// entries covered (0: none, rebuilt on the next lookup).
+// entries covered (0: none, rebuilt on the next lookup). The counts are
+// those of the covered entries.
 struct EntryMap::Index {
     std::vector<uint32_t> slots;
     size_t indexed = 0;
+    uint32_t tombstones = 0;  // removed entries still holding their position
+    uint32_t leading = 0;     // the first `leading` entries are all tombstones
+    // An upper bound on the None placeholders (made here, then usually filled
+    // by the caller); len() counts them while it is not zero.
+    uint32_t placeholders = 0;
 };
 
 namespace {
@@ -65,21 +71,14 @@ bool is_tombstone(const Entry& e) {
 
 EntryMap::EntryMap() = default;
 
-EntryMap::EntryMap(const EntryMap& o) : placeholders_(o.placeholders_) {
-    entries_.reserve(o.entries_.size() - o.tombstones_);
+EntryMap::EntryMap(const EntryMap& o) {
+    entries_.reserve(o.entries_.size());
     for (const Entry& e : o.entries_) {
         if (!is_tombstone(e)) entries_.push_back(e);
     }
 }
 
-EntryMap::EntryMap(EntryMap&& o) noexcept
-    : entries_(std::move(o.entries_)),
-      index_(std::move(o.index_)),
-      tombstones_(std::exchange(o.tombstones_, 0)),
-      leading_(std::exchange(o.leading_, 0)),
-      placeholders_(std::exchange(o.placeholders_, 0)) {
-    o.entries_.clear();
-}
+EntryMap::EntryMap(EntryMap&&) noexcept = default;
 
 EntryMap& EntryMap::operator=(const EntryMap& o) {
     if (this != &o) {
@@ -89,40 +88,18 @@ EntryMap& EntryMap::operator=(const EntryMap& o) {
     return *this;
 }
 
-EntryMap& EntryMap::operator=(EntryMap&& o) noexcept {
-    if (this != &o) {
-        entries_ = std::move(o.entries_);
-        o.entries_.clear();
-        index_ = std::move(o.index_);
-        tombstones_ = std::exchange(o.tombstones_, 0);
-        leading_ = std::exchange(o.leading_, 0);
-        placeholders_ = std::exchange(o.placeholders_, 0);
-    }
-    return *this;
-}
+EntryMap& EntryMap::operator=(EntryMap&&) noexcept = default;
 
 EntryMap::~EntryMap() = default;
 
 void EntryMap::reindex() noexcept {
     if (index_) index_->indexed = 0;
-    recount();
 }
 
-void EntryMap::recount() noexcept {
-    tombstones_ = 0;
-    leading_ = 0;
-    bool leading = true;
-    for (const Entry& e : entries_) {
-        bool dead = is_tombstone(e);
-        tombstones_ += dead ? 1 : 0;
-        if (leading && dead) ++leading_;
-        leading = leading && dead;
-    }
-    placeholders_ = static_cast<uint32_t>(entries_.size());
-}
+bool EntryMap::indexed() const noexcept { return index_ && index_->indexed == entries_.size(); }
 
-void EntryMap::note_placeholder(const Item& item) noexcept {
-    if (item.is_none()) ++placeholders_;
+void EntryMap::note_placeholder(const Item& item) const noexcept {
+    if (item.is_none() && index_) ++index_->placeholders;
 }
 
 // Slots are chosen from the stored 32-bit tag alone, so growing the index
@@ -150,11 +127,23 @@ void EntryMap::rebuild_index() const {
     if (!index_) index_ = std::make_unique<Index>();
     std::vector<uint32_t>& slots = index_->slots;
     slots.assign(2 * slots_for(n), 0);
+    uint32_t tombstones = 0;
+    uint32_t placeholders = 0;
+    uint32_t leading = 0;
     for (size_t pos = 0; pos < n; ++pos) {
-        if (is_tombstone(entries_[pos])) continue;
-        place(slots, static_cast<uint32_t>(pos + 1), tag_of(hash_key(entries_[pos].key.key)));
+        const Entry& e = entries_[pos];
+        if (is_tombstone(e)) {
+            leading += tombstones == pos ? 1 : 0;
+            ++tombstones;
+            continue;
+        }
+        placeholders += e.item.is_none() ? 1 : 0;
+        place(slots, static_cast<uint32_t>(pos + 1), tag_of(hash_key(e.key.key)));
     }
     index_->indexed = n;
+    index_->tombstones = tombstones;
+    index_->placeholders = placeholders;
+    index_->leading = leading;
 }
 
 // Takes position `pos` out of the index, moving later members of its probe
@@ -232,16 +221,17 @@ const Entry* EntryMap::find_entry(std::string_view key) const {
 }
 
 size_t EntryMap::len() const {
-    size_t live = entries_.size() - tombstones_;
-    if (placeholders_ == 0) return live;
+    size_t n = entries_.size();
+    if (n > kLinearLimit && !indexed()) rebuild_index();
+    if (n > kLinearLimit && index_->placeholders == 0) return n - index_->tombstones;
     size_t none = 0;
     for (const Entry& e : entries_) none += e.item.is_none() ? 1 : 0;
-    placeholders_ = static_cast<uint32_t>(none - tombstones_);
-    return entries_.size() - none;
+    if (indexed()) index_->placeholders = static_cast<uint32_t>(none - index_->tombstones);
+    return n - none;
 }
 
 const Entry* EntryMap::first_visible() const {
-    for (size_t pos = leading_; pos < entries_.size(); ++pos) {
+    for (size_t pos = indexed() ? index_->leading : 0; pos < entries_.size(); ++pos) {
         if (!entries_[pos].item.is_none()) return &entries_[pos];
     }
     return nullptr;
@@ -297,36 +287,40 @@ Entry& EntryMap::append(Key&& key, Item&& item) {
 // the tombstones before it); in a small or unindexed map the rest move up; in
 // an indexed one the entry leaves a tombstone and only its index slot goes.
 Entry EntryMap::take(size_t pos) {
-    bool indexed = index_ && index_->indexed == entries_.size();
-    if (indexed) index_erase(pos);
+    bool live_index = indexed();
+    if (live_index) index_erase(pos);
     Entry old = std::move(entries_[pos]);
     if (pos + 1 == entries_.size()) {
         entries_.pop_back();
+        uint32_t popped = 0;
         while (!entries_.empty() && is_tombstone(entries_.back())) {
             entries_.pop_back();
-            --tombstones_;
+            ++popped;
         }
-        if (leading_ > entries_.size()) leading_ = static_cast<uint32_t>(entries_.size());
-        if (indexed) index_->indexed = entries_.size();
+        if (live_index) {
+            Index& ix = *index_;
+            ix.indexed = entries_.size();
+            ix.tombstones -= popped;
+            if (ix.leading > entries_.size()) ix.leading = static_cast<uint32_t>(entries_.size());
+        }
         return old;
     }
-    if (!indexed || entries_.size() <= kLinearLimit) {
+    if (!live_index || entries_.size() <= kLinearLimit) {
         entries_.erase(entries_.begin() + static_cast<std::ptrdiff_t>(pos));
         if (index_) index_->indexed = 0;
-    } else {
-        entries_[pos] = Entry{Key(std::string(kTombstoneText)), Item()};
-        ++tombstones_;
+        return old;
     }
-    while (leading_ < entries_.size() && is_tombstone(entries_[leading_])) ++leading_;
-    if (2 * static_cast<size_t>(tombstones_) > entries_.size()) sweep_tombstones();
+    entries_[pos] = Entry{Key(std::string(kTombstoneText)), Item()};
+    Index& ix = *index_;
+    ++ix.tombstones;
+    while (ix.leading < entries_.size() && is_tombstone(entries_[ix.leading])) ++ix.leading;
+    if (2 * static_cast<size_t>(ix.tombstones) > entries_.size()) sweep_tombstones();
     return old;
 }
 
 // Drops every tombstone at once; positions change, so the index is rebuilt.
 void EntryMap::sweep_tombstones() {
     std::erase_if(entries_, [](const Entry& e) { return is_tombstone(e); });
-    tombstones_ = 0;
-    leading_ = 0;
     if (index_) index_->indexed = 0;
 }
 
@@ -357,9 +351,6 @@ Item& EntryMap::index_mut(std::string_view key) { return entry(key).item; }
 void EntryMap::clear() {
     entries_.clear();
     index_.reset();
-    tombstones_ = 0;
-    leading_ = 0;
-    placeholders_ = 0;
 }
 
 }  // namespace toml

@@ -168,20 +168,16 @@ private:
     void index_insert(size_t pos) const;
     void index_erase(size_t pos) const;
     Entry take(size_t pos);
-    void note_placeholder(const Item& item) noexcept;
+    void note_placeholder(const Item& item) const noexcept;
     void sweep_tombstones();
-    void recount() noexcept;
+    bool indexed() const noexcept;
 
     std::vector<Entry> entries_;
     // Open-addressing hash index over entries_ positions, built once the map
     // grows past a handful of entries (linear scan below that); never copied.
+    // It also keeps the counts that make len() and removal O(1) (a small
+    // map is simply scanned).
     mutable std::unique_ptr<Index> index_;
-    uint32_t tombstones_ = 0;  // removed entries still holding their slot
-    uint32_t leading_ = 0;     // entries_[0, leading_) are all tombstones
-    // An upper bound on the None placeholders among the entries (they are
-    // made here, then usually filled by the caller); len() recounts while
-    // it is not zero.
-    mutable uint32_t placeholders_ = 0;
 };
 
 // A decoded scalar together with its source spelling and surrounding text.
@@ -291,13 +287,49 @@ struct Value {
     const char* type_name() const;
 };
 
+// A length that a copy does not take over: it describes this very object's
+// place in its document's source text.
+class SourceLength {
+public:
+    SourceLength() noexcept = default;
+    SourceLength(const SourceLength&) noexcept {}
+    SourceLength(SourceLength&& o) noexcept : n_(o.n_) {}
+    SourceLength& operator=(const SourceLength&) noexcept {
+        n_ = 0;
+        return *this;
+    }
+    SourceLength& operator=(SourceLength&& o) noexcept {
+        n_ = o.n_;
+        return *this;
+    }
+    uint32_t get() const noexcept { return n_; }
+    void set(uint32_t n) noexcept { n_ = n; }
+
+private:
+    uint32_t n_ = 0;
+};
+
 // A standard table: a [header] section, the root, or an implicit/dotted table.
 struct Table {
     EntryMap items;
     Decor decor;  // prefix: text before the header line; suffix: after "]" on that line
     bool implicit = false;
     bool dotted = false;
+    // Rendering cache. A table whose header and body were once rendered
+    // exactly as they stand in the source, from where its decor prefix
+    // (borrowed from the source) starts, keeps the length of that text and
+    // is rendered by copying it until an edit reaches it. Edits that pass
+    // through the table call edited(); edits that may change anything below
+    // it call edited_below() (its sub-tables then render afresh once).
+    mutable bool changed_below = false;
+    mutable SourceLength source_length;
     std::optional<int64_t> doc_position;
+
+    void edited() noexcept { source_length.set(0); }
+    void edited_below() noexcept {
+        source_length.set(0);
+        changed_below = true;
+    }
 
     size_t len() const { return items.len(); }
     bool is_empty() const { return items.is_empty(); }
@@ -310,6 +342,8 @@ struct Table {
 // [[name]] sections.
 struct ArrayOfTables {
     std::vector<Item> values;  // every element is a Table item
+    // Set by an edit of the array itself: its tables render afresh once.
+    mutable bool changed_below = false;
 
     size_t len() const { return values.size(); }
     bool is_empty() const { return values.empty(); }
@@ -371,6 +405,19 @@ public:
     std::optional<Value> into_value() &&;
     // Replaces this item in place by its value form (or by None).
     void make_value();
+
+    // Upkeep of the rendering cache (see Table): an edit passes through this
+    // item on its way to its target, or acts on this item and what it holds.
+    void edited_through() noexcept {
+        if (Table* t = as_table()) t->edited();
+    }
+    void edited_at() noexcept {
+        if (Table* t = as_table()) {
+            t->edited_below();
+        } else if (ArrayOfTables* aot = as_array_of_tables()) {
+            aot->changed_below = true;
+        }
+    }
 };
 
 struct Entry {
@@ -388,6 +435,7 @@ struct DocumentMut {
     Item root;           // always a Table
     RawString trailing;  // final blank lines and comment lines
     std::shared_ptr<const void> text_owner;
+    const char* source_text = nullptr;  // the parsed text (kept by text_owner)
     size_t source_size = 0;  // of the parsed text: a size hint for rendering
     // Whether the parsed text's line breaks held carriage returns; without
     // them, the borrowed texts need no filtering when rendered.

@@ -1,5 +1,6 @@
 // Rendering of documents, items and values into one output string.
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
 #include <vector>
 
@@ -192,34 +193,43 @@ struct Renderer {
 // order: f(table, path, array_member, rank) for each, where `path` holds the
 // keys leading to the table. A table without a rank of its own takes the rank
 // of the table before it. Stops as soon as f returns false.
+//
+// `changed` tells f that an edit may have reached the table from above (an
+// edit of a table or array of tables that holds it), so that its text
+// recorded from the source cannot be trusted. The walk clears those marks
+// once it has been through everything below them.
 class TableWalk {
 public:
     template <class F>
     bool run(const Table& root, F&& f) {
-        return visit(root, false, f);
+        return visit(root, false, false, f);
     }
 
 private:
     template <class F>
-    bool visit(const Table& t, bool array_member, F& f) {
+    bool visit(const Table& t, bool array_member, bool changed, F& f) {
         if (!t.dotted) {
             rank_ = t.doc_position ? *t.doc_position : rank_;
-            if (!f(t, path_, array_member, rank_)) return false;
+            if (!f(t, path_, array_member, rank_, changed)) return false;
         }
+        bool changed_below = changed || t.changed_below;
         for (const Entry& e : t.items.entries()) {
             if (const Table* sub = e.item.as_table()) {
                 path_.push_back(&e.key);
-                if (!visit(*sub, false, f)) return false;
+                if (!visit(*sub, false, changed_below, f)) return false;
                 path_.pop_back();
             } else if (const ArrayOfTables* aot = e.item.as_array_of_tables()) {
                 path_.push_back(&e.key);
+                bool members_changed = changed_below || aot->changed_below;
                 for (const Item& member : aot->values) {
                     const Table* mt = member.as_table();
-                    if (mt && !visit(*mt, true, f)) return false;
+                    if (mt && !visit(*mt, true, members_changed, f)) return false;
                 }
+                aot->changed_below = false;
                 path_.pop_back();
             }
         }
+        t.changed_below = false;
         return true;
     }
 
@@ -243,9 +253,10 @@ struct Chunk {
 // Writes tables, each with its header line (the root without one) and body.
 class TableWriter {
 public:
-    explicit TableWriter(RenderOutput& out) : out_(out), r_{out, {}} {}
+    TableWriter(RenderOutput& out, std::string_view source) : out_(out), r_{out, {}}, source_(source) {}
 
-    void write(const Table& t, const Key* const* path, size_t path_len, bool array_member, Chunk& chunk) {
+    void write(const Table& t, const Key* const* path, size_t path_len, bool array_member, bool changed,
+               Chunk& chunk) {
         static const Decor kDefaultDecor;
         chunk.start = out_.size();
         if (path_len == 0) {
@@ -253,6 +264,8 @@ public:
             // body has written something.
             r_.body(t.items);
             chunk.wrote_text = out_.size() != chunk.start;
+        } else if (!changed && copy_source_text(t, *path[path_len - 1])) {
+            chunk.wrote_text = true;
         } else if (array_member || !t.implicit || has_values(t.items)) {
             // (An implicit table shows a header only when it has lines of its own.)
             const Key& last = *path[path_len - 1];
@@ -275,6 +288,9 @@ public:
             out_.put('\n');
             r_.body(t.items);
             chunk.wrote_text = true;
+            record_source_text(t, chunk.start, leaf == nullptr);
+        } else {
+            t.source_length.set(0);
         }
         if (chunk.wrote_text) first_table_ = false;
         chunk.end = out_.size();
@@ -283,7 +299,42 @@ public:
 private:
     RenderOutput& out_;
     Renderer r_;
+    std::string_view source_;  // the parsed text, or empty
     bool first_table_ = true;
+
+    // Where a table's recorded text starts: its decor prefix, when that is
+    // borrowed from the source.
+    const char* source_start(const Table& t) const {
+        if (source_.empty() || !t.decor.prefix.is_borrowed()) return nullptr;
+        const char* p = t.decor.prefix.view().data();
+        if (p < source_.data() || p > source_.data() + source_.size()) return nullptr;
+        return p;
+    }
+
+    // Copies the text recorded for `t` (an unedited table), if any.
+    bool copy_source_text(const Table& t, const Key& last) {
+        size_t length = t.source_length.get();
+        if (length == 0) return false;
+        const char* p = source_start(t);
+        if (!p || length > static_cast<size_t>(source_.data() + source_.size() - p)) return false;
+        if (has_line_feed(last.leaf_decor.prefix)) return false;
+        out_.put(std::string_view(p, length));
+        return true;
+    }
+
+    // After a table was rendered from `start` on: when the text is exactly
+    // the source text that begins at its decor prefix, the table can later
+    // be copied from there.
+    void record_source_text(const Table& t, size_t start, bool starts_at_prefix) {
+        t.source_length.set(0);
+        const char* p = source_start(t);
+        if (!p || !starts_at_prefix) return;
+        std::string_view written = out_.view().substr(start);
+        size_t room = static_cast<size_t>(source_.data() + source_.size() - p);
+        if (written.empty() || written.size() > room || written.size() > UINT32_MAX) return;
+        if (std::memcmp(written.data(), p, written.size()) != 0) return;
+        t.source_length.set(static_cast<uint32_t>(written.size()));
+    }
 };
 
 // Puts the chunks written from `start` on in rank order (a stable order: equal
@@ -311,16 +362,17 @@ void order_by_rank(RenderOutput& out, size_t start, std::vector<Chunk>& chunks) 
 
 // Tables are written in tree order, each into its own stretch of the output;
 // when their ranks do not rise in that order the stretches are reordered.
-void write_tables(const Table& root, RenderOutput& out) {
+void write_tables(const Table& root, std::string_view source, RenderOutput& out) {
     size_t start = out.size();
     std::vector<Chunk> chunks;
     bool ascending = true;
-    TableWriter writer(out);
-    TableWalk().run(root, [&](const Table& t, const std::vector<const Key*>& path, bool array_member, int64_t rank) {
+    TableWriter writer(out, source);
+    TableWalk().run(root, [&](const Table& t, const std::vector<const Key*>& path, bool array_member, int64_t rank,
+                              bool changed) {
         if (!chunks.empty() && rank < chunks.back().rank) ascending = false;
         Chunk& chunk = chunks.emplace_back();
         chunk.rank = rank;
-        writer.write(t, path.data(), path.size(), array_member, chunk);
+        writer.write(t, path.data(), path.size(), array_member, changed, chunk);
         return true;
     });
     if (!ascending) order_by_rank(out, start, chunks);
@@ -342,7 +394,8 @@ void render_document(const DocumentMut& doc, std::string& text) {
     out.reserve(doc.source_size ? doc.source_size + doc.source_size / 16 + 64 : size_guess(root->items.raw_size()));
 
     write_side(root->decor.prefix, "", out);
-    write_tables(*root, out);
+    std::string_view source = doc.source_text ? std::string_view(doc.source_text, doc.source_size) : std::string_view();
+    write_tables(*root, source, out);
     write_side(root->decor.suffix, "", out);
     write_side(doc.trailing, "", out);
 }
