@@ -120,11 +120,15 @@ PyObject* document_as_toml(PyObject* self, PyObject* const* args, Py_ssize_t nar
         // means the model renders as it did last time.
         if (d->rendered && d->rendered_at == d->guard.writes) return Py_NewRef(d->rendered);
         if (d->guard.writes - d->rendered_at != d->marked_writes) d->inner.root.edited_at();
-        std::string out;
-        toml::render_document(d->inner, out);
+        // One buffer serves every rendering: its memory is already mapped
+        // and needs no clearing. A very large one is not kept.
+        static std::string buffer;
+        constexpr size_t kKeptBuffer = size_t(32) << 20;
+        std::string_view out = toml::render_document_reusing(d->inner, buffer);
         d->rendered_at = d->guard.writes;
         d->marked_writes = 0;
         PyObject* text = new_str(out);
+        if (buffer.size() > kKeptBuffer) std::string().swap(buffer);
         if (!text) return nullptr;
         Py_XSETREF(d->rendered, Py_NewRef(text));
         return text;

@@ -385,10 +385,11 @@ size_t size_guess(size_t entries) { return entries * kBytesPerEntry + 64; }
 
 }  // namespace
 
-void render_document(const DocumentMut& doc, std::string& text) {
+namespace {
+
+void write_document(const DocumentMut& doc, RenderOutput& out) {
     const Table* root = doc.root.as_table();
     if (!root) throw InvariantError("root should always be a table");
-    RenderOutput out(text);
     out.borrowed_without_cr = !doc.source_has_cr;
     // A little over the source size covers most edits without regrowth.
     out.reserve(doc.source_size ? doc.source_size + doc.source_size / 16 + 64 : size_guess(root->items.raw_size()));
@@ -398,6 +399,19 @@ void render_document(const DocumentMut& doc, std::string& text) {
     write_tables(*root, source, out);
     write_side(root->decor.suffix, "", out);
     write_side(doc.trailing, "", out);
+}
+
+}  // namespace
+
+void render_document(const DocumentMut& doc, std::string& text) {
+    RenderOutput out(text);
+    write_document(doc, out);
+}
+
+std::string_view render_document_reusing(const DocumentMut& doc, std::string& buffer) {
+    RenderOutput out(buffer, RenderOutput::Reuse{});
+    write_document(doc, out);
+    return out.view();
 }
 
 std::string to_string(const DocumentMut& doc) {
