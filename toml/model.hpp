@@ -342,8 +342,15 @@ struct Table {
 // [[name]] sections.
 struct ArrayOfTables {
     std::vector<Item> values;  // every element is a Table item
-    // Set by an edit of the array itself: its tables render afresh once.
+    // Rendering cache, as for Table: set by an edit of the array itself, its
+    // tables render afresh once. The text of all its tables (and of the
+    // tables below them), when once rendered exactly as the source holds it
+    // from the first table's decor prefix on, is copied from there until an
+    // edit reaches into the array; `last_rank` is the order rank of its last
+    // table then.
     mutable bool changed_below = false;
+    mutable SourceLength source_length;
+    mutable int64_t last_rank = 0;
 
     size_t len() const { return values.size(); }
     bool is_empty() const { return values.empty(); }
@@ -409,12 +416,17 @@ public:
     // Upkeep of the rendering cache (see Table): an edit passes through this
     // item on its way to its target, or acts on this item and what it holds.
     void edited_through() noexcept {
-        if (Table* t = as_table()) t->edited();
+        if (Table* t = as_table()) {
+            t->edited();
+        } else if (ArrayOfTables* aot = as_array_of_tables()) {
+            aot->source_length.set(0);
+        }
     }
     void edited_at() noexcept {
         if (Table* t = as_table()) {
             t->edited_below();
         } else if (ArrayOfTables* aot = as_array_of_tables()) {
+            aot->source_length.set(0);
             aot->changed_below = true;
         }
     }
