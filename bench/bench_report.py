@@ -46,7 +46,8 @@ def mbps(size: int, t: Timing | None) -> float | None:
 
 def render_input_table(inp: Input, tasks: list[Task], results: dict) -> list[str]:
     lines = [f"== {inp.name}  ({fmt_size(inp.size)}, {inp.path}) =="]
-    header = f"  {'task':<44} {'library':<8} {'median':>10} {'runs':>9} {'MB/s':>8} {'peer/quillon':>13}"
+    header = (f"  {'task':<44} {'library':<8} {'median':>10} {'minimum':>10} {'runs':>9} {'MB/s':>8} "
+              f"{'peer/quillon':>13}")
     lines.append(header)
     lines.append("  " + "-" * (len(header) - 2))
     for task in tasks:
@@ -66,7 +67,8 @@ def render_input_table(inp: Input, tasks: list[Task], results: dict) -> list[str
                 speed = mbps(inp.size, t)
                 r = "" if lib == "quillon" else fmt_ratio(ratio(t, base))
                 speed_text = "-" if speed is None else f"{speed:.1f}"
-                lines.append(f"  {title:<44} {lib:<8} {fmt_time(t.seconds):>10} {runs:>9} {speed_text:>8} {r:>13}")
+                lines.append(f"  {title:<44} {lib:<8} {fmt_time(t.seconds):>10} {fmt_time(t.minimum):>10} {runs:>9} "
+                             f"{speed_text:>8} {r:>13}")
             title = ""
     checks = []
     for task in tasks:
@@ -83,7 +85,7 @@ def render_header(env: dict, quick: bool, target: float, min_runs: int, inputs: 
     lines = ["== machine and versions =="]
     for key, value in env.items():
         lines.append(f"  {key:<9} {value}")
-    lines.append(f"  {'mode':<9} {'quick' if quick else 'full'}: median of runs, about {target} s per "
+    lines.append(f"  {'mode':<9} {'quick' if quick else 'full'}: median (and minimum) of runs, about {target} s per "
                  f"measurement, at least {min_runs} run(s); MB = 10^6 bytes of UTF-8 source")
     lines.append("  inputs:")
     for inp in inputs:

@@ -1,7 +1,7 @@
 """Timing and memory measurement for the benchmark.
 
-A timing is the median of repeated runs taken with time.perf_counter; the
-repeat count adapts so that each measurement takes a fixed time budget.
+A timing is the median (and the minimum) of repeated runs taken with
+time.perf_counter; the repeat count adapts so that each measurement takes a fixed time budget.
 Memory is the growth of resident memory in a fresh interpreter, because
 allocations made by extension modules are invisible to tracemalloc.
 """
@@ -29,6 +29,7 @@ SLOW_CALL_SECONDS = 0.1
 @dataclass
 class Timing:
     seconds: float | None = None  # median time of one call
+    minimum: float | None = None  # fastest sample, per call
     samples: int = 0
     loops: int = 1  # calls per sample
     error: str | None = None
@@ -67,7 +68,7 @@ def measure(fn: Callable[[], Any], target: float, min_runs: int,
         elapsed = time.perf_counter() - start
         keep = [None] * loops
         times.append(elapsed / loops)
-    return Timing(statistics.median(times), len(times), loops), verdict
+    return Timing(statistics.median(times), min(times), len(times), loops), verdict
 
 
 # Memory: RSS growth in a fresh interpreter, with the parsed object kept alive.

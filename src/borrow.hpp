@@ -3,12 +3,17 @@
 // Python code running inside another one.
 #pragma once
 
+#include <cstdint>
+
 #include "error.hpp"
 
 namespace quillon {
 
 struct BorrowGuard {
     int state = 0;  // > 0: readers; -1: one writer
+    // Counts the times write access was taken: whatever was derived from the
+    // object while it stays the same (a rendered text) is still current.
+    uint64_t writes = 0;
 };
 
 class ReadBorrow {
@@ -36,6 +41,7 @@ public:
     static Result<WriteBorrow> take(BorrowGuard& g) {
         if (g.state != 0) return Error::runtime_error("Already borrowed");
         g.state = -1;
+        ++g.writes;
         return WriteBorrow(&g);
     }
     WriteBorrow(WriteBorrow&& o) noexcept : g_(std::exchange(o.g_, nullptr)) {}

@@ -12,13 +12,6 @@ namespace quillon {
 
 namespace {
 
-const toml::Entry* first_visible_entry(const toml::EntryMap& items) {
-    for (const toml::Entry& e : items.entries()) {
-        if (!e.item.is_none()) return &e;
-    }
-    return nullptr;
-}
-
 toml::InlineTable* as_inline_table(toml::Item& item) {
     toml::Value* v = item.as_value();
     return v ? v->as_inline_table() : nullptr;
@@ -47,7 +40,7 @@ void store_headed(toml::EntryMap& items, std::string_view key, toml::Item item) 
     items.index_mut(key) = std::move(item);
     if (toml::Key* k = items.key(key)) k->leaf_decor.clear();
 
-    const toml::Entry* first = first_visible_entry(items);
+    const toml::Entry* first = items.first_visible();
     if (first && first->key.key == key) return;
     toml::Item* stored = items.get(key);
     if (!stored) return;
@@ -89,15 +82,39 @@ std::string take_suffix_comment(toml::Value& value) {
     return std::string(trim_white_space_end(text));
 }
 
+// restore_inline_comments for a table whose last entry was just appended,
+// with `saved` holding the comments of the entry before it (if any) and of
+// the new one: the slots of the other entries did not change.
+void restore_tail_comments(toml::InlineTable& table, const SavedComments& saved) {
+    auto restore = [](toml::RawString& slot, std::string_view comment) {
+        std::string_view text = side_text(slot);
+        if (PrefixParts::split(text).inline_part != comment) slot.set(PrefixParts::with_inline(text, comment));
+    };
+    if (saved.size() == 2) restore(table.items.entries().back().key.leaf_decor.prefix, saved.front());
+    if (!saved.empty()) restore(table.trailing, saved.back());
+}
+
 // A value under a table or inline-table key: it takes over the old value's
 // spacing and end-of-line comment.
 void store_value(toml::Item& target, toml::EntryMap& items, std::string_view key, toml::Item item) {
     toml::InlineTable* inline_table = as_inline_table(target);
     std::optional<SavedComments> saved;
     std::optional<std::string> last_key;
+    // A new key normally goes after every entry: then only the slots of the
+    // last entry and of the new one change hands, and only they are saved
+    // (the one of the last entry) and restored. A placeholder that the key
+    // fills in place needs the slots of all entries.
+    bool appending = false;
     if (inline_table && !inline_table->contains_key(key)) {
-        saved = save_inline_comments(*inline_table);
-        if (const toml::Entry* last = last_visible_entry(items)) last_key = last->key.key;
+        appending = items.find(key) == toml::EntryMap::npos;
+        const toml::Entry* last = last_visible_entry(items);
+        if (last) last_key = last->key.key;
+        if (!appending) {
+            saved = save_inline_comments(*inline_table);
+        } else {
+            saved.emplace();
+            if (last) saved->emplace_back(PrefixParts::split(side_text(inline_table->trailing)).inline_part);
+        }
     }
 
     toml::RawString old_prefix;
@@ -138,7 +155,11 @@ void store_value(toml::Item& target, toml::EntryMap& items, std::string_view key
             }
         }
         saved->push_back(std::move(comment));
-        restore_inline_comments(*inline_table, *saved);
+        if (appending) {
+            restore_tail_comments(*inline_table, *saved);
+        } else {
+            restore_inline_comments(*inline_table, *saved);
+        }
     } else if (!comment.empty()) {
         set_inline_table_inline_comment(*inline_table, key, comment);
     }

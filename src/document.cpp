@@ -31,12 +31,16 @@ PyObject* new_document(PyTypeObject* tp, toml::DocumentMut inner) {
     new (&d->inner) toml::DocumentMut(std::move(inner));
     new (&d->trie) MutationTrie();
     d->generation = 0;
+    d->rendered = nullptr;
+    d->rendered_at = 0;
+    d->marked_writes = 0;
     return self;
 }
 
 void document_dealloc(PyObject* self) {
     PyTypeObject* tp = Py_TYPE(self);
     DocumentObject* d = as_document(self);
+    Py_CLEAR(d->rendered);
     d->trie.~MutationTrie();
     d->inner.~DocumentMut();
     tp->tp_free(self);
@@ -112,9 +116,22 @@ PyObject* document_as_toml(PyObject* self, PyObject* const* args, Py_ssize_t nar
         DocumentObject* d = as_document(self);
         Result<ReadBorrow> access = ReadBorrow::take(d->guard);
         if (!access) return std::move(access).error().raise();
-        std::string out;
-        toml::render_document(d->inner, out);
-        return new_str(out);
+        // Every edit takes write access, so an unchanged count of writes
+        // means the model renders as it did last time.
+        if (d->rendered && d->rendered_at == d->guard.writes) return Py_NewRef(d->rendered);
+        if (d->guard.writes - d->rendered_at != d->marked_writes) d->inner.root.edited_at();
+        // One buffer serves every rendering: its memory is already mapped
+        // and needs no clearing. A very large one is not kept.
+        static std::string buffer;
+        constexpr size_t kKeptBuffer = size_t(32) << 20;
+        std::string_view out = toml::render_document_reusing(d->inner, buffer);
+        d->rendered_at = d->guard.writes;
+        d->marked_writes = 0;
+        PyObject* text = new_str(out);
+        if (buffer.size() > kKeptBuffer) std::string().swap(buffer);
+        if (!text) return nullptr;
+        Py_XSETREF(d->rendered, Py_NewRef(text));
+        return text;
     });
 }
 

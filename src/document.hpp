@@ -17,6 +17,14 @@ struct DocumentObject {
     toml::DocumentMut inner;
     MutationTrie trie;
     uint64_t generation;
+    // The text as_toml() returned last (or null), valid while guard.writes
+    // still equals rendered_at.
+    PyObject* rendered;
+    uint64_t rendered_at;
+    // How many of the writes since then marked what they changed for the
+    // renderer (see toml::Table); after any other write, as_toml() renders
+    // everything afresh.
+    uint64_t marked_writes;
 };
 
 inline bool is_document(PyObject* o) { return Py_IS_TYPE(o, classes.document); }

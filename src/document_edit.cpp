@@ -16,6 +16,7 @@
 #include "paths.hpp"
 #include "py_new.hpp"
 #include "raise.hpp"
+#include "visible_entries.hpp"
 
 namespace quillon {
 namespace {
@@ -51,6 +52,9 @@ int assign_entry(PyObject* self, PyObject* key, PyObject* value) {
     DocumentObject* d = as_document(self);
     auto access = WriteBorrow::take(d->guard);
     if (!access) return raise_int(std::move(access).error());
+    // Only the root's own lines and the stored item change.
+    d->inner.root.edited_through();
+    ++d->marked_writes;
     bool existed = root_table(d).contains_key(**text);
     keep_comment_lines_before_replacement(d->inner, d->inner.root, **text, *item);
     set_with_decor_preservation(d->inner.root, **text, std::move(*item));
@@ -220,10 +224,7 @@ PyObject* document_popitem(PyObject* self, PyObject* const* args, Py_ssize_t nar
             auto access = WriteBorrow::take(d->guard);
             if (!access) return std::move(access).error();
             // Converted before removal, as in pop().
-            const toml::Entry* last = nullptr;
-            for (const toml::Entry& e : root_table(d).items.entries()) {
-                if (!e.item.is_none()) last = &e;
-            }
+            const toml::Entry* last = last_visible_entry(root_table(d).items);
             PyRef plain;
             if (last) {
                 Result<PyRef> converted = item_to_py(last->item);

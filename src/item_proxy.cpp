@@ -122,6 +122,9 @@ Result<ItemWrite> ItemWrite::open(ItemProxyObject* proxy) {
     DocumentObject* doc = proxy->document();
     auto access = WriteBorrow::take(doc->guard);
     if (!access) return std::move(access).error();
+    // Whatever this write changes lies on its path, which the walk below
+    // marks for the renderer.
+    ++doc->marked_writes;
     // The read-only walk first, so that a path that no longer resolves cannot
     // leave placeholder entries behind.
     auto found = resolve_fresh(doc, proxy->path, proxy->stamp);

@@ -32,11 +32,16 @@ Result<const toml::Item*> navigate_path(const toml::Item& root, const Path& path
 }
 
 Result<toml::Item*> navigate_path_mut(toml::Item& root, const Path& path) {
+    // The walk is taken for an edit of the item it reaches: the tables it
+    // passes through, and all of that item, cannot render from their source
+    // text any more.
     toml::Item* cur = &root;
     for (const Key& step : path) {
+        cur->edited_through();
         cur = step.is_str() ? cur->index_mut(step.as_str()) : element_at(*cur, step.as_index());
         if (!cur) return path_no_longer_valid();
     }
+    cur->edited_at();
     return cur;
 }
 

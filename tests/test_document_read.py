@@ -268,3 +268,27 @@ def test_references_survive_edits_of_a_copy():
     dup = copy.copy(doc)
     dup["a"] = 2
     assert ref.value == 1
+
+
+@pytest.mark.parametrize(
+    "edit",
+    [
+        lambda doc: doc.__setitem__("a", 2),
+        lambda doc: doc.__delitem__("a"),
+        lambda doc: doc["t"]["x"].__setattr__("comment", "# note"),
+        lambda doc: doc["t"]["x"].__setattr__("inline_comment", "# note"),
+        lambda doc: doc["t"].__setitem__("y", [1]),
+        lambda doc: doc["t"]["list"].append(3),
+        lambda doc: doc["t"].fmt(),
+        lambda doc: doc.update({"b": {"c": 1}}),
+    ],
+)
+def test_as_toml_text_is_reused_until_an_edit(edit):
+    doc = Document.parse("a = 1\n\n[t]\nx   =   1\nlist = [ 1,2 ]\n")
+    first = doc.as_toml()
+    assert doc.as_toml() is first
+    edit(doc)
+    after = doc.as_toml()
+    assert after != first
+    assert after == copy.copy(doc).as_toml()
+    assert doc.as_toml() is after

@@ -244,6 +244,7 @@ def edit_document(rng, doc, others):
 
 def check(doc):
     text = doc.as_toml()
+    assert copy.copy(doc).as_toml() == text  # the text kept from before is still current
     reparsed = Document.parse(text)
     assert reparsed.value == doc.value, text
     assert reparsed.as_toml() == text

@@ -1,6 +1,7 @@
 // Insertion-ordered entry map. Small maps are scanned linearly; past
 // kLinearLimit entries lookups go through an open-addressing index.
 #include <cstring>
+#include <vector>
 
 #include "model.hpp"
 
@@ -43,27 +44,62 @@ inline bool same_text(const std::string& a, std::string_view b) {
 }  // namespace
 
 // Slots are pairs (position + 1, 32-bit hash tag); `indexed` counts the
-// entries covered (0: none, rebuilt on the next lookup).
+// entries covered (0: none, rebuilt on the next lookup). The counts are
+// those of the covered entries.
 struct EntryMap::Index {
     std::vector<uint32_t> slots;
     size_t indexed = 0;
+    uint32_t tombstones = 0;  // removed entries still holding their position
+    uint32_t leading = 0;     // the first `leading` entries are all tombstones
+    // An upper bound on the None placeholders (made here, then usually filled
+    // by the caller); len() counts them while it is not zero.
+    uint32_t placeholders = 0;
 };
 
+namespace {
+
+// A removed entry that keeps its position: no key text is a lone 0xFF byte
+// (key texts are valid UTF-8), so no lookup ever finds it, and its None item
+// makes every walk over the entries pass it by like a placeholder.
+const char kTombstoneText[] = "\xFF";
+
+bool is_tombstone(const Entry& e) {
+    return e.item.is_none() && e.key.key.size() == 1 && e.key.key[0] == kTombstoneText[0];
+}
+
+}  // namespace
+
 EntryMap::EntryMap() = default;
-EntryMap::EntryMap(const EntryMap& o) : entries_(o.entries_) {}
+
+EntryMap::EntryMap(const EntryMap& o) {
+    entries_.reserve(o.entries_.size());
+    for (const Entry& e : o.entries_) {
+        if (!is_tombstone(e)) entries_.push_back(e);
+    }
+}
+
 EntryMap::EntryMap(EntryMap&&) noexcept = default;
+
 EntryMap& EntryMap::operator=(const EntryMap& o) {
     if (this != &o) {
-        entries_ = o.entries_;
-        index_.reset();
+        EntryMap copy(o);
+        *this = std::move(copy);
     }
     return *this;
 }
+
 EntryMap& EntryMap::operator=(EntryMap&&) noexcept = default;
+
 EntryMap::~EntryMap() = default;
 
 void EntryMap::reindex() noexcept {
     if (index_) index_->indexed = 0;
+}
+
+bool EntryMap::indexed() const noexcept { return index_ && index_->indexed == entries_.size(); }
+
+void EntryMap::note_placeholder(const Item& item) const noexcept {
+    if (item.is_none() && index_) ++index_->placeholders;
 }
 
 // Slots are chosen from the stored 32-bit tag alone, so growing the index
@@ -91,10 +127,50 @@ void EntryMap::rebuild_index() const {
     if (!index_) index_ = std::make_unique<Index>();
     std::vector<uint32_t>& slots = index_->slots;
     slots.assign(2 * slots_for(n), 0);
+    uint32_t tombstones = 0;
+    uint32_t placeholders = 0;
+    uint32_t leading = 0;
     for (size_t pos = 0; pos < n; ++pos) {
-        place(slots, static_cast<uint32_t>(pos + 1), tag_of(hash_key(entries_[pos].key.key)));
+        const Entry& e = entries_[pos];
+        if (is_tombstone(e)) {
+            leading += tombstones == pos ? 1 : 0;
+            ++tombstones;
+            continue;
+        }
+        placeholders += e.item.is_none() ? 1 : 0;
+        place(slots, static_cast<uint32_t>(pos + 1), tag_of(hash_key(e.key.key)));
     }
     index_->indexed = n;
+    index_->tombstones = tombstones;
+    index_->placeholders = placeholders;
+    index_->leading = leading;
+}
+
+// Takes position `pos` out of the index, moving later members of its probe
+// run back so that no lookup stops short (no deleted-slot markers needed).
+void EntryMap::index_erase(size_t pos) const {
+    std::vector<uint32_t>& slots = index_->slots;
+    size_t mask = slots.size() / 2 - 1;
+    uint32_t tag = tag_of(hash_key(entries_[pos].key.key));
+    size_t i = tag & mask;
+    while (slots[2 * i] != pos + 1) {
+        if (slots[2 * i] == 0) return;
+        i = (i + 1) & mask;
+    }
+    size_t j = i;
+    for (;;) {
+        j = (j + 1) & mask;
+        if (slots[2 * j] == 0) break;
+        size_t home = slots[2 * j + 1] & mask;
+        // Entry j may fill the hole at i unless its home lies in (i, j].
+        bool home_between = i <= j ? (i < home && home <= j) : (i < home || home <= j);
+        if (home_between) continue;
+        slots[2 * i] = slots[2 * j];
+        slots[2 * i + 1] = slots[2 * j + 1];
+        i = j;
+    }
+    slots[2 * i] = 0;
+    slots[2 * i + 1] = 0;
 }
 
 void EntryMap::index_insert(size_t pos) const {
@@ -145,9 +221,20 @@ const Entry* EntryMap::find_entry(std::string_view key) const {
 }
 
 size_t EntryMap::len() const {
-    size_t count = 0;
-    for (const Entry& e : entries_) count += e.item.is_none() ? 0 : 1;
-    return count;
+    size_t n = entries_.size();
+    if (n > kLinearLimit && !indexed()) rebuild_index();
+    if (n > kLinearLimit && index_->placeholders == 0) return n - index_->tombstones;
+    size_t none = 0;
+    for (const Entry& e : entries_) none += e.item.is_none() ? 1 : 0;
+    if (indexed()) index_->placeholders = static_cast<uint32_t>(none - index_->tombstones);
+    return n - none;
+}
+
+const Entry* EntryMap::first_visible() const {
+    for (size_t pos = indexed() ? index_->leading : 0; pos < entries_.size(); ++pos) {
+        if (!entries_[pos].item.is_none()) return &entries_[pos];
+    }
+    return nullptr;
 }
 
 bool EntryMap::contains_key(std::string_view key) const { return get(key) != nullptr; }
@@ -175,6 +262,7 @@ const Key* EntryMap::key(std::string_view key) const {
 std::optional<Item> EntryMap::insert(std::string_view key, Item item) {
     if (Entry* e = find_entry(key)) {
         e->key.reset_format();
+        note_placeholder(item);
         Item old = std::exchange(e->item, std::move(item));
         if (old.is_none()) return std::nullopt;
         return old;
@@ -187,6 +275,7 @@ Entry& EntryMap::push_back(Key key, Item item) { return append(std::move(key), s
 
 Entry& EntryMap::append(Key&& key, Item&& item) {
     size_t pos = entries_.size();
+    note_placeholder(item);
     entries_.emplace_back(std::move(key), std::move(item));
     // Keep a live index current; a missing or stale one is rebuilt on the
     // next lookup.
@@ -194,22 +283,59 @@ Entry& EntryMap::append(Key&& key, Item&& item) {
     return entries_.back();
 }
 
+// Removes the entry at `pos` and returns it. The last entry is popped (with
+// the tombstones before it); in a small or unindexed map the rest move up; in
+// an indexed one the entry leaves a tombstone and only its index slot goes.
+Entry EntryMap::take(size_t pos) {
+    bool live_index = indexed();
+    if (live_index) index_erase(pos);
+    Entry old = std::move(entries_[pos]);
+    if (pos + 1 == entries_.size()) {
+        entries_.pop_back();
+        uint32_t popped = 0;
+        while (!entries_.empty() && is_tombstone(entries_.back())) {
+            entries_.pop_back();
+            ++popped;
+        }
+        if (live_index) {
+            Index& ix = *index_;
+            ix.indexed = entries_.size();
+            ix.tombstones -= popped;
+            if (ix.leading > entries_.size()) ix.leading = static_cast<uint32_t>(entries_.size());
+        }
+        return old;
+    }
+    if (!live_index || entries_.size() <= kLinearLimit) {
+        entries_.erase(entries_.begin() + static_cast<std::ptrdiff_t>(pos));
+        if (index_) index_->indexed = 0;
+        return old;
+    }
+    entries_[pos] = Entry{Key(std::string(kTombstoneText)), Item()};
+    Index& ix = *index_;
+    ++ix.tombstones;
+    while (ix.leading < entries_.size() && is_tombstone(entries_[ix.leading])) ++ix.leading;
+    if (2 * static_cast<size_t>(ix.tombstones) > entries_.size()) sweep_tombstones();
+    return old;
+}
+
+// Drops every tombstone at once; positions change, so the index is rebuilt.
+void EntryMap::sweep_tombstones() {
+    std::erase_if(entries_, [](const Entry& e) { return is_tombstone(e); });
+    if (index_) index_->indexed = 0;
+}
+
 std::optional<Item> EntryMap::remove(std::string_view key) {
     size_t pos = find(key);
     if (pos == npos) return std::nullopt;
-    Item old = std::move(entries_[pos].item);
-    entries_.erase(entries_.begin() + static_cast<std::ptrdiff_t>(pos));
-    reindex();
-    if (old.is_none()) return std::nullopt;
-    return old;
+    Entry old = take(pos);
+    if (old.item.is_none()) return std::nullopt;
+    return std::move(old.item);
 }
 
 std::optional<std::pair<Key, Item>> EntryMap::remove_entry(std::string_view key) {
     size_t pos = find(key);
     if (pos == npos) return std::nullopt;
-    Entry old = std::move(entries_[pos]);
-    entries_.erase(entries_.begin() + static_cast<std::ptrdiff_t>(pos));
-    reindex();
+    Entry old = take(pos);
     if (old.item.is_none()) return std::nullopt;
     return std::make_pair(std::move(old.key), std::move(old.item));
 }
@@ -217,7 +343,7 @@ std::optional<std::pair<Key, Item>> EntryMap::remove_entry(std::string_view key)
 Entry& EntryMap::entry(std::string_view key) {
     size_t pos = find(key);
     if (pos != npos) return entries_[pos];
-    return push_back(Key(std::string(key)), Item());
+    return push_back(Key(std::string(key)), Item());  // counted as a placeholder
 }
 
 Item& EntryMap::index_mut(std::string_view key) { return entry(key).item; }

@@ -128,6 +128,8 @@ public:
     // Visible operations (entries holding None are skipped).
     size_t len() const;
     bool is_empty() const { return len() == 0; }
+    // The first visible entry, or nullptr.
+    const Entry* first_visible() const;
     bool contains_key(std::string_view key) const;
     Item* get(std::string_view key);
     const Item* get(std::string_view key) const;
@@ -144,7 +146,9 @@ public:
     // Same, moving straight from the arguments.
     Entry& append(Key&& key, Item&& item);
     // Removes the entry, keeping the order of the rest. A placeholder entry is
-    // removed and reported as nothing.
+    // removed and reported as nothing. In a large map the entry's slot stays
+    // behind as a tombstone (a None entry that no key finds) until enough of
+    // them gather to be swept out at once, so removal costs O(1) amortized.
     std::optional<Item> remove(std::string_view key);
     // Removes the entry and returns both key and item (nullopt when absent or
     // a placeholder; the placeholder entry is still removed).
@@ -162,10 +166,17 @@ private:
     struct Index;
     void rebuild_index() const;
     void index_insert(size_t pos) const;
+    void index_erase(size_t pos) const;
+    Entry take(size_t pos);
+    void note_placeholder(const Item& item) const noexcept;
+    void sweep_tombstones();
+    bool indexed() const noexcept;
 
     std::vector<Entry> entries_;
     // Open-addressing hash index over entries_ positions, built once the map
     // grows past a handful of entries (linear scan below that); never copied.
+    // It also keeps the counts that make len() and removal O(1) (a small
+    // map is simply scanned).
     mutable std::unique_ptr<Index> index_;
 };
 
@@ -285,13 +296,49 @@ struct Value {
     const char* type_name() const;
 };
 
+// A length that a copy does not take over: it describes this very object's
+// place in its document's source text.
+class SourceLength {
+public:
+    SourceLength() noexcept = default;
+    SourceLength(const SourceLength&) noexcept {}
+    SourceLength(SourceLength&& o) noexcept : n_(o.n_) {}
+    SourceLength& operator=(const SourceLength&) noexcept {
+        n_ = 0;
+        return *this;
+    }
+    SourceLength& operator=(SourceLength&& o) noexcept {
+        n_ = o.n_;
+        return *this;
+    }
+    uint32_t get() const noexcept { return n_; }
+    void set(uint32_t n) noexcept { n_ = n; }
+
+private:
+    uint32_t n_ = 0;
+};
+
 // A standard table: a [header] section, the root, or an implicit/dotted table.
 struct Table {
     EntryMap items;
     Decor decor;  // prefix: text before the header line; suffix: after "]" on that line
     bool implicit = false;
     bool dotted = false;
+    // Rendering cache. A table whose header and body were once rendered
+    // exactly as they stand in the source, from where its decor prefix
+    // (borrowed from the source) starts, keeps the length of that text and
+    // is rendered by copying it until an edit reaches it. Edits that pass
+    // through the table call edited(); edits that may change anything below
+    // it call edited_below() (its sub-tables then render afresh once).
+    mutable bool changed_below = false;
+    mutable SourceLength source_length;
     std::optional<int64_t> doc_position;
+
+    void edited() noexcept { source_length.set(0); }
+    void edited_below() noexcept {
+        source_length.set(0);
+        changed_below = true;
+    }
 
     size_t len() const { return items.len(); }
     bool is_empty() const { return items.is_empty(); }
@@ -304,6 +351,15 @@ struct Table {
 // [[name]] sections.
 struct ArrayOfTables {
     std::vector<Item> values;  // every element is a Table item
+    // Rendering cache, as for Table: set by an edit of the array itself, its
+    // tables render afresh once. The text of all its tables (and of the
+    // tables below them), when once rendered exactly as the source holds it
+    // from the first table's decor prefix on, is copied from there until an
+    // edit reaches into the array; `last_rank` is the order rank of its last
+    // table then.
+    mutable bool changed_below = false;
+    mutable SourceLength source_length;
+    mutable int64_t last_rank = 0;
 
     // Defined after Item, as for Array.
     ArrayOfTables();
@@ -373,6 +429,24 @@ public:
     std::optional<Value> into_value() &&;
     // Replaces this item in place by its value form (or by None).
     void make_value();
+
+    // Upkeep of the rendering cache (see Table): an edit passes through this
+    // item on its way to its target, or acts on this item and what it holds.
+    void edited_through() noexcept {
+        if (Table* t = as_table()) {
+            t->edited();
+        } else if (ArrayOfTables* aot = as_array_of_tables()) {
+            aot->source_length.set(0);
+        }
+    }
+    void edited_at() noexcept {
+        if (Table* t = as_table()) {
+            t->edited_below();
+        } else if (ArrayOfTables* aot = as_array_of_tables()) {
+            aot->source_length.set(0);
+            aot->changed_below = true;
+        }
+    }
 };
 
 struct Entry {
@@ -409,6 +483,7 @@ struct DocumentMut {
     Item root;           // always a Table
     RawString trailing;  // final blank lines and comment lines
     std::shared_ptr<const void> text_owner;
+    const char* source_text = nullptr;  // the parsed text (kept by text_owner)
     size_t source_size = 0;  // of the parsed text: a size hint for rendering
     // Whether the parsed text's line breaks held carriage returns; without
     // them, the borrowed texts need no filtering when rendered.

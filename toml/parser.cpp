@@ -67,6 +67,7 @@ std::variant<DocumentMut, TomlError> parse_document(std::string_view text, std::
     trim(events);
     if (errors.has_error()) return error_from(text, errors);
     doc.text_owner = std::move(owner);
+    doc.source_text = text.data();
     doc.source_size = text.size();
     doc.source_has_cr = carriage_returns;
     return doc;

@@ -12,7 +12,14 @@ namespace toml {
 class RenderOutput {
 public:
     explicit RenderOutput(std::string& s) : s_(s), len_(s.size()) {}
-    ~RenderOutput() { s_.resize(len_); }
+    // Writes from the start of `s` and leaves its size as it is (the text is
+    // view()), so that a buffer kept for the next rendering is not filled
+    // with zeros again.
+    struct Reuse {};
+    RenderOutput(std::string& s, Reuse) : s_(s), len_(0), keep_size_(true) {}
+    ~RenderOutput() {
+        if (!keep_size_) s_.resize(len_);
+    }
     RenderOutput(const RenderOutput&) = delete;
     RenderOutput& operator=(const RenderOutput&) = delete;
 
@@ -40,12 +47,15 @@ public:
     void truncate(size_t size) {
         if (size < len_) len_ = size;
     }
-    // Runs `f(std::string&)` for helpers that append to a string.
+    // Runs `f(std::string&)` for helpers that append to a string. They
+    // append to a string of their own: giving them the output would cut its
+    // size down to what was written, and growing it again after them would
+    // fill all the room beyond with zeros, every time.
     template <class F>
     void append_with(F&& f) {
-        s_.resize(len_);
-        f(s_);
-        len_ = s_.size();
+        piece_.clear();
+        f(piece_);
+        put(piece_);
     }
 
 private:
@@ -81,6 +91,8 @@ private:
 
     std::string& s_;
     size_t len_;
+    bool keep_size_ = false;
+    std::string piece_;
 };
 
 }  // namespace toml

@@ -1,6 +1,8 @@
 // Rendering of documents, items and values into one output string.
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
+#include <optional>
 #include <vector>
 
 #include "byte_scan.hpp"
@@ -196,38 +198,58 @@ struct Renderer {
 };
 
 // Walks the tables that are written with a header (and the root) in tree
-// order: f(table, path, array_member, rank) for each, where `path` holds the
-// keys leading to the table. A table without a rank of its own takes the rank
-// of the table before it. Stops as soon as f returns false.
+// order: sink.table(table, path, array_member, rank, changed) for each, where
+// `path` holds the keys leading to the table. A table without a rank of its
+// own takes the rank of the table before it.
+//
+// `changed` tells the sink that an edit may have reached the table from
+// above (an edit of a table or array of tables that holds it), so that its
+// text recorded from the source cannot be trusted. The walk clears those
+// marks once it has been through everything below them.
+//
+// An array of tables is offered whole to the sink first
+// (sink.copy_run(array, key, rank), which returns the rank of its last table
+// when it wrote them all); otherwise its tables are walked between
+// sink.begin_run() and sink.end_run(array, key, mark, last rank).
 class TableWalk {
 public:
-    template <class F>
-    bool run(const Table& root, F&& f) {
-        return visit(root, false, f);
+    template <class Sink>
+    void run(const Table& root, Sink& sink) {
+        visit(root, false, false, sink);
     }
 
 private:
-    template <class F>
-    bool visit(const Table& t, bool array_member, F& f) {
+    template <class Sink>
+    void visit(const Table& t, bool array_member, bool changed, Sink& sink) {
         if (!t.dotted) {
             rank_ = t.doc_position ? *t.doc_position : rank_;
-            if (!f(t, path_, array_member, rank_)) return false;
+            if (sink.table(t, path_, array_member, rank_, changed)) return;
         }
+        bool changed_below = changed || t.changed_below;
         for (const Entry& e : t.items.entries()) {
             if (const Table* sub = e.item.as_table()) {
                 path_.push_back(&e.key);
-                if (!visit(*sub, false, f)) return false;
+                visit(*sub, false, changed_below, sink);
                 path_.pop_back();
             } else if (const ArrayOfTables* aot = e.item.as_array_of_tables()) {
-                path_.push_back(&e.key);
-                for (const Item& member : aot->values) {
-                    const Table* mt = member.as_table();
-                    if (mt && !visit(*mt, true, f)) return false;
+                bool members_changed = changed_below || aot->changed_below;
+                if (!members_changed) {
+                    if (std::optional<int64_t> last = sink.copy_run(*aot, e.key, rank_)) {
+                        rank_ = *last;
+                        continue;
+                    }
                 }
+                path_.push_back(&e.key);
+                size_t mark = sink.begin_run();
+                for (const Item& member : aot->values) {
+                    if (const Table* mt = member.as_table()) visit(*mt, true, members_changed, sink);
+                }
+                sink.end_run(*aot, e.key, mark, rank_);
+                aot->changed_below = false;
                 path_.pop_back();
             }
         }
-        return true;
+        t.changed_below = false;
     }
 
     std::vector<const Key*> path_;
@@ -245,14 +267,22 @@ struct Chunk {
     size_t default_at = kNoDefault;  // where the default prefix went
     bool default_was_line_break = false;
     bool wrote_text = false;  // ends the "first" status for the chunks after it
+    const char* source = nullptr;  // where the same text stands in the source
 };
+
+// A table's recorded source length carries this bit when the table holds no
+// tables or arrays of tables (so a copied table needs no look at its entries).
+constexpr uint32_t kNoSubTables = 1u << 31;
 
 // Writes tables, each with its header line (the root without one) and body.
 class TableWriter {
 public:
-    explicit TableWriter(RenderOutput& out) : out_(out), r_{out, {}} {}
+    TableWriter(RenderOutput& out, std::string_view source) : out_(out), r_{out, {}}, source_(source) {}
 
-    void write(const Table& t, const Key* const* path, size_t path_len, bool array_member, Chunk& chunk) {
+    // Returns true when the table was copied from the source and holds no
+    // tables, so that nothing below it needs a visit.
+    bool write(const Table& t, const Key* const* path, size_t path_len, bool array_member, bool changed,
+               Chunk& chunk) {
         static const Decor kDefaultDecor;
         chunk.start = out_.size();
         if (path_len == 0) {
@@ -260,6 +290,11 @@ public:
             // body has written something.
             r_.body(t.items);
             chunk.wrote_text = out_.size() != chunk.start;
+        } else if (!changed && copy_source_text(t, *path[path_len - 1], chunk)) {
+            first_table_ = false;
+            chunk.wrote_text = true;
+            chunk.end = out_.size();
+            return (t.source_length.get() & kNoSubTables) != 0;
         } else if (array_member || !t.implicit || has_values(t.items)) {
             // (An implicit table shows a header only when it has lines of its own.)
             const Key& last = *path[path_len - 1];
@@ -282,15 +317,75 @@ public:
             out_.put('\n');
             r_.body(t.items);
             chunk.wrote_text = true;
+            record_source_text(t, leaf == nullptr, chunk);
+        } else {
+            t.source_length.set(0);
         }
         if (chunk.wrote_text) first_table_ = false;
         chunk.end = out_.size();
+        return false;
     }
 
 private:
     RenderOutput& out_;
     Renderer r_;
+    std::string_view source_;  // the parsed text, or empty
     bool first_table_ = true;
+
+    // Where a table's recorded text starts: its decor prefix, when that is
+    // borrowed from the source.
+    const char* source_start(const Table& t) const {
+        if (source_.empty() || !t.decor.prefix.is_borrowed()) return nullptr;
+        const char* p = t.decor.prefix.view().data();
+        if (p < source_.data() || p > source_.data() + source_.size()) return nullptr;
+        return p;
+    }
+
+public:
+    // Copies the text recorded for the tables of `aot` (none edited), if any.
+    bool copy_run_text(const ArrayOfTables& aot, const Key& key) {
+        size_t length = aot.source_length.get();
+        if (length == 0 || aot.values.empty()) return false;
+        const Table* first = aot.values.front().as_table();
+        const char* p = first ? source_start(*first) : nullptr;
+        if (!p || length > static_cast<size_t>(source_.data() + source_.size() - p)) return false;
+        if (has_line_feed(key.leaf_decor.prefix)) return false;
+        out_.put(std::string_view(p, length));
+        first_table_ = false;
+        return true;
+    }
+
+private:
+    // Copies the text recorded for `t` (an unedited table), if any.
+    bool copy_source_text(const Table& t, const Key& last, Chunk& chunk) {
+        size_t length = t.source_length.get() & ~kNoSubTables;
+        if (length == 0) return false;
+        const char* p = source_start(t);
+        if (!p || length > static_cast<size_t>(source_.data() + source_.size() - p)) return false;
+        if (has_line_feed(last.leaf_decor.prefix)) return false;
+        out_.put(std::string_view(p, length));
+        chunk.source = p;
+        return true;
+    }
+
+    // After a table was rendered into `chunk`: when the text is exactly the
+    // source text that begins at its decor prefix, the table can later be
+    // copied from there.
+    void record_source_text(const Table& t, bool starts_at_prefix, Chunk& chunk) {
+        t.source_length.set(0);
+        const char* p = source_start(t);
+        if (!p || !starts_at_prefix) return;
+        std::string_view written = out_.view().substr(chunk.start);
+        size_t room = static_cast<size_t>(source_.data() + source_.size() - p);
+        if (written.empty() || written.size() > room || written.size() >= kNoSubTables) return;
+        if (std::memcmp(written.data(), p, written.size()) != 0) return;
+        bool holds_tables = false;
+        for (const Entry& e : t.items.entries()) {
+            holds_tables = holds_tables || e.item.is_table() || e.item.is_array_of_tables();
+        }
+        t.source_length.set(static_cast<uint32_t>(written.size()) | (holds_tables ? 0 : kNoSubTables));
+        chunk.source = p;
+    }
 };
 
 // Puts the chunks written from `start` on in rank order (a stable order: equal
@@ -318,19 +413,77 @@ void order_by_rank(RenderOutput& out, size_t start, std::vector<Chunk>& chunks) 
 
 // Tables are written in tree order, each into its own stretch of the output;
 // when their ranks do not rise in that order the stretches are reordered.
-void write_tables(const Table& root, RenderOutput& out) {
-    size_t start = out.size();
-    std::vector<Chunk> chunks;
-    bool ascending = true;
-    TableWriter writer(out);
-    TableWalk().run(root, [&](const Table& t, const std::vector<const Key*>& path, bool array_member, int64_t rank) {
-        if (!chunks.empty() && rank < chunks.back().rank) ascending = false;
-        Chunk& chunk = chunks.emplace_back();
+// Collects the chunks of the tables as TableWalk hands them over.
+class TableSink {
+public:
+    TableSink(RenderOutput& out, std::string_view source) : out_(out), writer_(out, source) {}
+
+    bool table(const Table& t, const std::vector<const Key*>& path, bool array_member, int64_t rank, bool changed) {
+        Chunk& chunk = add_chunk(rank);
+        return writer_.write(t, path.data(), path.size(), array_member, changed, chunk);
+    }
+
+    std::optional<int64_t> copy_run(const ArrayOfTables& aot, const Key& key, int64_t rank) {
+        if (aot.source_length.get() == 0 || aot.values.empty()) return std::nullopt;
+        const Table* first = aot.values.front().as_table();
+        if (!first || !first->doc_position) return std::nullopt;
+        size_t start = out_.size();
+        if (!writer_.copy_run_text(aot, key)) return std::nullopt;
+        Chunk& chunk = add_chunk(*first->doc_position);
+        chunk.start = start;
+        chunk.end = out_.size();
+        chunk.wrote_text = true;
+        (void)rank;
+        return aot.last_rank;
+    }
+
+    size_t begin_run() const { return chunks_.size(); }
+
+    // The run's tables can be copied as one later when their texts follow
+    // one another in the source just as they were written (each one its
+    // source text, ranks rising so that nothing else goes between them),
+    // from the first table's decor prefix on.
+    void end_run(const ArrayOfTables& aot, const Key& key, size_t mark, int64_t last_rank) {
+        aot.source_length.set(0);
+        if (mark == chunks_.size() || has_line_feed(key.leaf_decor.prefix)) return;
+        const char* next = chunks_[mark].source;
+        if (!next) return;
+        const char* begin = next;
+        for (size_t i = mark; i < chunks_.size(); ++i) {
+            const Chunk& c = chunks_[i];
+            if (i > mark && c.rank < chunks_[i - 1].rank) return;
+            if (c.end == c.start) continue;
+            if (c.source != next) return;
+            next += c.end - c.start;
+        }
+        if (static_cast<size_t>(next - begin) > UINT32_MAX) return;
+        aot.source_length.set(static_cast<uint32_t>(next - begin));
+        aot.last_rank = last_rank;
+    }
+
+    void finish(size_t start) {
+        if (!ascending_) order_by_rank(out_, start, chunks_);
+    }
+
+private:
+    Chunk& add_chunk(int64_t rank) {
+        if (!chunks_.empty() && rank < chunks_.back().rank) ascending_ = false;
+        Chunk& chunk = chunks_.emplace_back();
         chunk.rank = rank;
-        writer.write(t, path.data(), path.size(), array_member, chunk);
-        return true;
-    });
-    if (!ascending) order_by_rank(out, start, chunks);
+        return chunk;
+    }
+
+    RenderOutput& out_;
+    TableWriter writer_;
+    std::vector<Chunk> chunks_;
+    bool ascending_ = true;
+};
+
+void write_tables(const Table& root, std::string_view source, RenderOutput& out) {
+    size_t start = out.size();
+    TableSink sink(out, source);
+    TableWalk().run(root, sink);
+    sink.finish(start);
 }
 
 // Output reserve when the document was not parsed: a per-entry guess.
@@ -340,18 +493,33 @@ size_t size_guess(size_t entries) { return entries * kBytesPerEntry + 64; }
 
 }  // namespace
 
-void render_document(const DocumentMut& doc, std::string& text) {
+namespace {
+
+void write_document(const DocumentMut& doc, RenderOutput& out) {
     const Table* root = doc.root.as_table();
     if (!root) throw InvariantError("root should always be a table");
-    RenderOutput out(text);
     out.borrowed_without_cr = !doc.source_has_cr;
     // A little over the source size covers most edits without regrowth.
     out.reserve(doc.source_size ? doc.source_size + doc.source_size / 16 + 64 : size_guess(root->items.raw_size()));
 
     write_side(root->decor.prefix, "", out);
-    write_tables(*root, out);
+    std::string_view source = doc.source_text ? std::string_view(doc.source_text, doc.source_size) : std::string_view();
+    write_tables(*root, source, out);
     write_side(root->decor.suffix, "", out);
     write_side(doc.trailing, "", out);
+}
+
+}  // namespace
+
+void render_document(const DocumentMut& doc, std::string& text) {
+    RenderOutput out(text);
+    write_document(doc, out);
+}
+
+std::string_view render_document_reusing(const DocumentMut& doc, std::string& buffer) {
+    RenderOutput out(buffer, RenderOutput::Reuse{});
+    write_document(doc, out);
+    return out.view();
 }
 
 std::string to_string(const DocumentMut& doc) {

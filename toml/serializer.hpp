@@ -12,6 +12,9 @@ namespace toml {
 
 // Appends the whole document to `out`.
 void render_document(const DocumentMut& doc, std::string& out);
+// Renders into `buffer` from its start, leaving its size (the room kept for
+// the next call) alone; returns the text, valid until `buffer` changes.
+std::string_view render_document_reusing(const DocumentMut& doc, std::string& buffer);
 std::string to_string(const DocumentMut& doc);
 
 // A single model item: a value on its own (present decor sides written, absent
