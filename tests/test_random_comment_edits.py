@@ -3,6 +3,7 @@ comment line is unique, so after each edit we can tell which lines went: a
 removal takes only lines from the removed entry's own text and never the
 lines above it that a blank line separates from it; a comment write replaces
 only the comment it writes. The text always reads back as the API shows it."""
+import copy
 import random
 import re
 
@@ -137,6 +138,9 @@ def check(doc):
     reparsed = Document.parse(text)
     assert reparsed.value == doc.value, text
     assert reparsed.as_toml() == text
+    # Unedited sections may be copied from the source: a copy, which has no
+    # source text, renders every line afresh and must agree.
+    assert copy.copy(doc).as_toml() == text
 
 
 def write_comment(rng, source, item):

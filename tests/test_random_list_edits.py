@@ -4,6 +4,7 @@ plain Python list; after every edit the array must hold what the list holds,
 and the text must parse back to the value the API shows. A failing edit must
 leave the text as it was."""
 
+import copy
 import random
 
 import pytest
@@ -196,6 +197,7 @@ def check(doc):
     reparsed = Document.parse(text)
     assert reparsed.value == doc.value, text
     assert reparsed.as_toml() == text
+    assert copy.copy(doc).as_toml() == text  # nothing copied from the source is out of date
 
 
 @pytest.mark.parametrize("seed", range(24))
