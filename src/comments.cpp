@@ -366,21 +366,22 @@ void set_array_inline_comment(toml::Array& array, size_t index, std::string_view
 }
 
 std::optional<std::string> get_inline_table_inline_comment(const toml::InlineTable& table, std::string_view key) {
-    size_t index = visible_index_of(table.items, key);
-    if (index == static_cast<size_t>(-1)) return std::nullopt;
-    return comment_from_slot(it_slot_text(table, index));
+    const toml::RawString* slot = it_slot_of(table, key);
+    if (!slot) return std::nullopt;
+    return comment_from_slot(side_text(*slot));
 }
 
 void set_inline_table_inline_comment(toml::InlineTable& table, std::string_view key, std::string_view stored) {
-    size_t index = visible_index_of(table.items, key);
-    if (index == static_cast<size_t>(-1)) return;
-    std::string_view slot = it_slot_text(table, index);
-    if (PrefixParts::split(slot).inline_part == stored) return;
-    it_write_slot(table, index, PrefixParts::with_inline(slot, stored));
+    toml::RawString* slot = it_slot_of(table, key);
+    if (!slot) return;
+    std::string_view text = side_text(*slot);
+    if (PrefixParts::split(text).inline_part == stored) return;
+    slot->set(PrefixParts::with_inline(text, stored));
 }
 
 bool is_first_inline_table_key(const toml::InlineTable& table, std::string_view key) {
-    return visible_index_of(table.items, key) == 0;
+    const toml::Entry* first = table.items.first_visible();
+    return first && first->key.key == key;
 }
 
 std::optional<std::string> get_element_inline_comment(const toml::Item& parent, const Key& last) {

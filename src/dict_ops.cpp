@@ -169,9 +169,7 @@ void store_value(toml::Item& target, toml::EntryMap& items, std::string_view key
 // the removed first entry. On a multi-line table it keeps its own comment
 // lines, while the comment after the removed entry (the inline part of its
 // own prefix) goes with that entry.
-void take_over_opening(toml::InlineTable& table, const toml::RawString& removed_prefix) {
-    std::vector<size_t> visible = visible_positions(table.items);
-    toml::RawString& prefix = table.items.entries()[visible.front()].key.leaf_decor.prefix;
+void take_over_opening(toml::RawString& prefix, const toml::RawString& removed_prefix) {
     std::string_view own = side_text(prefix);
     if (own.find('\n') == std::string_view::npos) {
         // The entry moves up to the removed one's line; the comment lines
@@ -197,20 +195,20 @@ void take_over_opening(toml::InlineTable& table, const toml::RawString& removed_
 // The comment lines above a removed entry that a blank line separates from
 // it are not its own: they go before the entry that takes its place, or
 // before the closing brace.
-void keep_foreign_lines(toml::InlineTable& table, size_t position, const toml::RawString& removed_prefix) {
+// `next_prefix` is the key prefix of the entry that followed the removed one,
+// or nullptr when it was the last.
+void keep_foreign_lines(toml::InlineTable& table, toml::RawString* next_prefix, const toml::RawString& removed_prefix) {
     PrefixParts removed = PrefixParts::split(side_text(removed_prefix));
     std::string_view foreign = foreign_comment_lines(removed.block);
     if (foreign.empty()) return;
-    std::vector<size_t> visible = visible_positions(table.items);
-    toml::RawString& slot =
-        position < visible.size() ? table.items.entries()[visible[position]].key.leaf_decor.prefix : table.trailing;
-    std::string_view indent = position < visible.size() ? removed.indent : std::string_view();
+    toml::RawString& slot = next_prefix ? *next_prefix : table.trailing;
+    std::string_view indent = next_prefix ? removed.indent : std::string_view();
     std::string_view text = side_text(slot);
     std::string updated;
     if (text.find('\n') == std::string_view::npos) {
         // Nothing but spacing: the lines start on the line after the entry
         // before, unless that entry's own line break already ends its line.
-        const toml::Value* before = position < visible.size() ? nullptr : last_rendered_value(table.items);
+        const toml::Value* before = next_prefix ? nullptr : last_rendered_value(table.items);
         std::string_view after_last = before ? side_text(before->decor().suffix) : std::string_view();
         if (after_last.empty() || after_last.back() != '\n') updated.push_back('\n');
         updated.append(join_kept_lines(foreign, indent));
@@ -331,21 +329,46 @@ Result<std::vector<std::string>> item_keys(const toml::Item& item) {
     return keys;
 }
 
+// Only the slot of the entry before the removed one changes hands: every other
+// entry keeps its slot (the next entry's key prefix, or the trailing text), so
+// the removal touches the removed entry and its neighbours only.
 std::optional<toml::Value> inline_table_remove(toml::InlineTable& table, std::string_view key) {
-    SavedComments saved = save_inline_comments(table);
-    const size_t position = visible_index_of(table.items, key);
-    const size_t count = saved.size();
-    std::optional<std::pair<toml::Key, toml::Item>> removed = table.items.remove_entry(key);
-    if (!removed || position == static_cast<size_t>(-1)) return std::nullopt;
-    saved.erase(saved.begin() + static_cast<std::ptrdiff_t>(position));
-    if (!saved.empty()) {
-        if (position == 0) take_over_opening(table, removed->first.leaf_decor.prefix);
-        if (position + 1 == count && !table.trailing_comma) {
-            take_over_closing(table, removed->second, !saved.back().empty());
+    toml::EntryMap& items = table.items;
+    const size_t at = items.find(key);
+    if (at == toml::EntryMap::npos || items.entries()[at].item.is_none()) {
+        (void)items.remove_entry(key);  // a placeholder goes without a trace
+        return std::nullopt;
+    }
+    const bool was_first = items.first_visible() == &items.entries()[at];
+    std::optional<std::string> next_key;
+    {
+        const auto& entries = items.entries();
+        for (size_t pos = at + 1; pos < entries.size(); ++pos) {
+            if (!entries[pos].item.is_none()) {
+                next_key = entries[pos].key.key;
+                break;
+            }
         }
     }
-    restore_inline_comments(table, saved);
-    keep_foreign_lines(table, position, removed->first.leaf_decor.prefix);
+    // The comment in the removed entry's prefix belongs to the entry before it.
+    const std::string before_comment(PrefixParts::split(side_text(items.entries()[at].key.leaf_decor.prefix)).inline_part);
+
+    std::optional<std::pair<toml::Key, toml::Item>> removed = items.remove_entry(key);
+    if (!removed) return std::nullopt;
+    // Positions may have moved: the neighbour is found again by its key.
+    toml::Entry* next = next_key ? items.find_entry(*next_key) : nullptr;
+    toml::RawString* next_prefix = next ? &next->key.leaf_decor.prefix : nullptr;
+    const bool remains = next || !was_first;
+    if (remains) {
+        if (was_first) take_over_opening(*next_prefix, removed->first.leaf_decor.prefix);
+        if (!next && !table.trailing_comma) take_over_closing(table, removed->second, !before_comment.empty());
+    }
+    if (!was_first) {
+        toml::RawString& slot = next_prefix ? *next_prefix : table.trailing;
+        std::string_view text = side_text(slot);
+        if (PrefixParts::split(text).inline_part != before_comment) slot.set(PrefixParts::with_inline(text, before_comment));
+    }
+    keep_foreign_lines(table, next_prefix, removed->first.leaf_decor.prefix);
     if (toml::Value* v = removed->second.as_value()) return std::move(*v);
     return std::nullopt;
 }

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <utility>
 
 namespace quillon {
 
@@ -191,12 +192,18 @@ void it_write_slot_at(toml::InlineTable& table, const std::vector<size_t>& visib
 
 }  // namespace
 
-std::string_view it_slot_text(const toml::InlineTable& table, size_t i) {
-    return it_slot_text_at(table, visible_positions(table.items), i);
+const toml::RawString* it_slot_of(const toml::InlineTable& table, std::string_view key) {
+    const auto& entries = table.items.entries();
+    const size_t at = table.items.find(key);
+    if (at == toml::EntryMap::npos || entries[at].item.is_none()) return nullptr;
+    for (size_t pos = at + 1; pos < entries.size(); ++pos) {
+        if (!entries[pos].item.is_none()) return &entries[pos].key.leaf_decor.prefix;
+    }
+    return &table.trailing;
 }
 
-void it_write_slot(toml::InlineTable& table, size_t i, std::string_view text) {
-    it_write_slot_at(table, visible_positions(table.items), i, text);
+toml::RawString* it_slot_of(toml::InlineTable& table, std::string_view key) {
+    return const_cast<toml::RawString*>(it_slot_of(std::as_const(table), key));
 }
 
 SavedComments save_inline_comments(const toml::InlineTable& table) {

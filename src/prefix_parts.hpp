@@ -70,10 +70,11 @@ private:
 // Positions in the entry map of the visible entries of an inline table.
 std::vector<size_t> visible_positions(const toml::EntryMap& items);
 
-// Comment slot of visible entry i of an inline table: the leaf prefix of the
-// next visible entry's key, or the table's trailing text for the last one.
-std::string_view it_slot_text(const toml::InlineTable& table, size_t i);
-void it_write_slot(toml::InlineTable& table, size_t i, std::string_view text);
+// Comment slot of the visible entry `key` of an inline table: the leaf prefix
+// of the next visible entry's key, or the table's trailing text for the last
+// one; nullptr when no visible entry has that key.
+toml::RawString* it_slot_of(toml::InlineTable& table, std::string_view key);
+const toml::RawString* it_slot_of(const toml::InlineTable& table, std::string_view key);
 
 SavedComments save_inline_comments(const toml::InlineTable& table);
 void restore_inline_comments(toml::InlineTable& table, const SavedComments& saved);

@@ -8,17 +8,6 @@
 
 namespace quillon {
 
-// Position of `key` among the visible entries, or npos.
-inline size_t visible_index_of(const toml::EntryMap& items, std::string_view key) {
-    size_t index = 0;
-    for (const toml::Entry& e : items.entries()) {
-        if (e.item.is_none()) continue;
-        if (e.key.key == key) return index;
-        ++index;
-    }
-    return static_cast<size_t>(-1);
-}
-
 // The last visible entry, or nullptr.
 inline const toml::Entry* last_visible_entry(const toml::EntryMap& items) {
     const auto& entries = items.entries();

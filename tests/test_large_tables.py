@@ -86,3 +86,45 @@ def test_random_mapping_edits_on_large_tables(layout, seed):
                 reach(doc)[key] = mirror[key]
             size += 30
     assert Document.parse(doc.as_toml()).value == doc.value
+
+
+def inline_lines(mirror, trailing_comma):
+    # One entry a line, each with its own comment after the comma.
+    keys = list(mirror)
+    return "".join(
+        f"  {k} = {mirror[k]}{',' if trailing_comma or k != keys[-1] else ''}  # {k}\n" for k in keys
+    )
+
+
+@pytest.mark.parametrize("trailing_comma", [False, True])
+@pytest.mark.parametrize("seed", range(3))
+def test_removals_from_a_large_inline_table_keep_each_comment_on_its_entry(trailing_comma, seed):
+    rng = random.Random(seed)
+    mirror = {f"k{i}": i for i in range(rng.choice([20, 60, 200]))}
+
+    def text():
+        return "t = {\n" + inline_lines(mirror, trailing_comma) + "}\n"
+
+    doc = Document.parse(text())
+    while len(mirror) > 1:
+        table, keys = doc["t"], list(mirror)
+        op = rng.randrange(5)
+        if op == 0:
+            key = rng.choice(keys)
+            del table[key]
+            del mirror[key]
+        elif op == 1:
+            key = keys[rng.randrange(min(3, len(keys)))]
+            assert table.pop(key) == mirror.pop(key)
+        elif op == 2:
+            assert table.popitem() == mirror.popitem()
+        elif op == 3:
+            key = rng.choice(keys)
+            table[key] = mirror[key] = rng.randrange(1000)
+        else:
+            for _ in range(min(rng.randrange(1, 12), len(mirror) - 1)):
+                key = next(iter(mirror)) if rng.random() < 0.5 else next(reversed(mirror))
+                del table[key]
+                del mirror[key]
+        assert list(doc["t"]) == list(mirror)
+        assert doc.as_toml() == text()
