@@ -102,6 +102,7 @@ void MutationTrie::after_stamp(uint64_t value) {
         Node* node = &root_;
         node->oldest_ref = std::min(node->oldest_ref, *ref->stamp);
         for (const Key& k : *ref->path) {
+            node->oldest_below = std::min(node->oldest_below, *ref->stamp);
             auto it = node->children.find(k);
             if (it == node->children.end()) break;
             node = it->second.get();
@@ -117,9 +118,11 @@ void MutationTrie::after_stamp(uint64_t value) {
 // Returns whether `node` holds nothing any more; clears the marks.
 bool MutationTrie::prune(Node& node, uint64_t clock, size_t& kept) {
     const uint64_t floor = std::min(node.oldest_ref, clock);
+    const uint64_t floor_below = std::min(node.oldest_below, clock);
     node.oldest_ref = UINT64_MAX;
+    node.oldest_below = UINT64_MAX;
     if (node.stamp <= floor) node.stamp = 0;
-    std::erase_if(node.ranges, [floor](const Range& r) { return r.stamp <= floor; });
+    std::erase_if(node.ranges, [floor_below](const Range& r) { return r.stamp <= floor_below; });
     for (auto it = node.children.begin(); it != node.children.end();) {
         if (prune(*it->second, clock, kept)) {
             it = node.children.erase(it);

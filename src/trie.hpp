@@ -55,8 +55,10 @@ private:
         std::unordered_map<Key, std::unique_ptr<Node>, KeyHash> children;
         std::vector<Range> ranges;  // index ranges below this node, oldest first
         // While pruning: the oldest stamp of the live references whose path
-        // runs through or ends at this node.
+        // runs through or ends at this node, and of those that go on below
+        // it (only they can be condemned by its index ranges).
         uint64_t oldest_ref = UINT64_MAX;
+        uint64_t oldest_below = UINT64_MAX;
     };
     Node* walk_create(const Path& path);
     Node* child_create(Node* node, const Key& key);
