@@ -278,12 +278,7 @@ void keep_inline_table_lines_before_clear(toml::InlineTable& table) {
         updated.push_back('\n');
         updated.append(kept);
     } else {
-        PrefixParts parts = PrefixParts::split(trailing);
-        std::string rest(parts.block);
-        rest.append(parts.indent);
-        updated.assign(parts.inline_part);
-        updated.push_back('\n');
-        updated.append(join_kept_lines(kept, rest));
+        updated = with_kept_lines_after_inline(trailing, kept);
     }
     table.trailing.set(updated);
 }
@@ -332,6 +327,16 @@ bool keep_lines_for_next_line(toml::EntryMap& items, std::string_view key) {
 std::string_view foreign_comment_lines(std::string_view text) {
     std::string_view foreign = text.substr(0, own_lines_start(text));
     return foreign.find('#') == std::string_view::npos ? std::string_view() : foreign;
+}
+
+std::string with_kept_lines_after_inline(std::string_view text, std::string_view kept) {
+    PrefixParts parts = PrefixParts::split(text);
+    std::string rest(parts.block);
+    rest.append(parts.indent);
+    std::string updated(parts.inline_part);
+    updated.push_back('\n');
+    updated.append(join_kept_lines(kept, rest));
+    return updated;
 }
 
 std::string join_kept_lines(std::string_view kept, std::string_view next) {

@@ -39,5 +39,8 @@ std::string_view foreign_comment_lines(std::string_view text);
 // `kept` (whole lines ending with a blank line) placed before `next`, with
 // the blank lines between them not doubled.
 std::string join_kept_lines(std::string_view kept, std::string_view next);
+// `text` (the text after an inline entry, holding a line break) with `kept`
+// placed on the lines after its end-of-line part.
+std::string with_kept_lines_after_inline(std::string_view text, std::string_view kept);
 
 }  // namespace quillon

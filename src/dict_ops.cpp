@@ -213,12 +213,7 @@ void keep_foreign_lines(toml::InlineTable& table, toml::RawString* next_prefix, 
         if (after_last.empty() || after_last.back() != '\n') updated.push_back('\n');
         updated.append(join_kept_lines(foreign, indent));
     } else {
-        PrefixParts parts = PrefixParts::split(text);
-        std::string rest(parts.block);
-        rest.append(parts.indent);
-        updated.append(parts.inline_part);
-        updated.push_back('\n');
-        updated.append(join_kept_lines(foreign, rest));
+        updated.append(with_kept_lines_after_inline(text, foreign));
     }
     slot.set(updated);
 }
