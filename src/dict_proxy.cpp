@@ -1,13 +1,11 @@
-#include "dict_proxy.hpp"
-
 #include "args.hpp"
 #include "boundary.hpp"
 #include "dict_ops.hpp"
 #include "item_proxy.hpp"
+#include "mapping_methods.hpp"
 #include "paths.hpp"
 #include "raise.hpp"
 #include "type_factories.hpp"
-#include "views.hpp"
 
 namespace quillon {
 namespace {
@@ -20,14 +18,6 @@ const char kDictItemDoc[] =
 constexpr Param kParseParams[] = {{"text", ParamKind::PositionalOrKeyword, true}};
 constexpr Signature kParseSignature{"DictItem.parse()", kParseParams};
 
-constexpr Param kGetParams[] = {{"key", ParamKind::PositionalOnly, true},
-                                {"default", ParamKind::PositionalOnly, false}};
-constexpr Signature kGetSignature{"DictItem.get()", kGetParams};
-
-constexpr Signature kKeysSignature{"DictItem.keys()", {}};
-constexpr Signature kValuesSignature{"DictItem.values()", {}};
-constexpr Signature kItemsSignature{"DictItem.items()", {}};
-
 // parse(text): a fragment that must narrow to DictItem.
 PyObject* dict_item_parse(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
     return boundary([&]() -> PyObject* {
@@ -39,61 +29,6 @@ PyObject* dict_item_parse(PyObject*, PyObject* const* args, Py_ssize_t nargs, Py
         if (!parsed) return std::move(parsed).error().raise();
         return parsed->release();
     });
-}
-
-// get(key, default=None, /): the child Item, or the default (None counts as
-// no default, which reads None as well).
-PyObject* dict_item_get(PyObject* self, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
-    return boundary([&]() -> PyObject* {
-        Bound a;
-        if (Status st = bind_fastcall(kGetSignature, args, nargs, kwnames, a); !st) {
-            return raise_obj(std::move(st).error());
-        }
-        PyObject* fallback = a.given(1) ? a[1] : Py_None;
-        auto text = extract_key_str(a[0]);
-        if (!text) return raise_obj(std::move(text).error());
-        if (!*text) return Py_NewRef(fallback);
-        auto ref = ItemRead::open(as_proxy(self));
-        if (!ref) return raise_obj(std::move(ref).error());
-        Result<bool> present = item_has_key(ref->item(), **text);
-        if (!present) return raise_obj(std::move(present).error());
-        if (!*present) return Py_NewRef(fallback);
-        Result<PyRef> child = child_proxy_typed(ref->proxy()->doc, ref->proxy()->path, Key::str(**text));
-        if (!child) return raise_obj(std::move(child).error());
-        return child->release();
-    });
-}
-
-// keys(), values(), items(): the view is made after the freshness check only;
-// a path that no longer resolves is reported when the view is used.
-PyObject* new_view(PyObject* self, const Signature& sig, PyTypeObject* type, PyObject* const* args,
-                   Py_ssize_t nargs, PyObject* kwnames) {
-    return boundary([&]() -> PyObject* {
-        Bound a;
-        if (Status st = bind_fastcall(sig, args, nargs, kwnames, a); !st) return raise_obj(std::move(st).error());
-        ItemProxyObject* proxy = as_proxy(self);
-        auto self_access = ReadBorrow::take(proxy->guard);
-        if (!self_access) return raise_obj(std::move(self_access).error());
-        auto access = ReadBorrow::take(proxy->document()->guard);
-        if (!access) return raise_obj(std::move(access).error());
-        Status fresh = check_fresh(proxy->document(), proxy->path, proxy->stamp);
-        if (!fresh) return raise_obj(std::move(fresh).error());
-        Result<PyRef> view = make_view(type, proxy->doc, proxy->path);
-        if (!view) return raise_obj(std::move(view).error());
-        return view->release();
-    });
-}
-
-PyObject* dict_item_keys(PyObject* self, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
-    return new_view(self, kKeysSignature, classes.keys_view, args, nargs, kwnames);
-}
-
-PyObject* dict_item_values(PyObject* self, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
-    return new_view(self, kValuesSignature, classes.values_view, args, nargs, kwnames);
-}
-
-PyObject* dict_item_items(PyObject* self, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
-    return new_view(self, kItemsSignature, classes.items_view, args, nargs, kwnames);
 }
 
 // ---- implicit ----
@@ -141,20 +76,12 @@ const char kImplicitDoc[] =
 
 #define QUILLON_FASTCALL(f) reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(f))
 
-PyMethodDef dict_item_methods[] = {
+PyMethodDef dict_item_own_methods[] = {
     {"parse", QUILLON_FASTCALL(dict_item_parse), METH_FASTCALL | METH_KEYWORDS | METH_STATIC, "parse(text)\n--\n\n"},
-    {"get", QUILLON_FASTCALL(dict_item_get), METH_FASTCALL | METH_KEYWORDS, "get($self, key, default=None, /)\n--\n\n"},
-    {"pop", QUILLON_FASTCALL(dict_item_pop), METH_FASTCALL | METH_KEYWORDS, "pop($self, key, /, *default)\n--\n\n"},
-    {"popitem", QUILLON_FASTCALL(dict_item_popitem), METH_FASTCALL | METH_KEYWORDS, "popitem($self)\n--\n\n"},
-    {"keys", QUILLON_FASTCALL(dict_item_keys), METH_FASTCALL | METH_KEYWORDS, "keys($self)\n--\n\n"},
-    {"values", QUILLON_FASTCALL(dict_item_values), METH_FASTCALL | METH_KEYWORDS, "values($self)\n--\n\n"},
-    {"items", QUILLON_FASTCALL(dict_item_items), METH_FASTCALL | METH_KEYWORDS, "items($self)\n--\n\n"},
-    {"update", QUILLON_FASTCALL(dict_item_update), METH_FASTCALL | METH_KEYWORDS,
-     "update($self, other=None, /, **kwargs)\n--\n\n"},
-    {"setdefault", QUILLON_FASTCALL(dict_item_setdefault), METH_FASTCALL | METH_KEYWORDS,
-     "setdefault($self, key, default=None, /)\n--\n\n"},
     {nullptr, nullptr, 0, nullptr},
 };
+
+auto dict_item_methods = with_mapping_methods<MappingClass::DictItem>(dict_item_own_methods);
 
 PyGetSetDef dict_item_getset[] = {
     {"implicit", dict_item_implicit_get, dict_item_implicit_set, kImplicitDoc, nullptr},
@@ -163,10 +90,10 @@ PyGetSetDef dict_item_getset[] = {
 
 PyType_Slot dict_item_slots[] = {
     {Py_tp_doc, const_cast<char*>(kDictItemDoc)},
-    {Py_tp_methods, dict_item_methods},
+    {Py_tp_methods, dict_item_methods.data()},
     {Py_tp_getset, dict_item_getset},
-    {Py_nb_or, reinterpret_cast<void*>(dict_item_or)},
-    {Py_nb_inplace_or, reinterpret_cast<void*>(dict_item_ior)},
+    {Py_nb_or, reinterpret_cast<void*>(mapping_or<MappingClass::DictItem>)},
+    {Py_nb_inplace_or, reinterpret_cast<void*>(mapping_ior<MappingClass::DictItem>)},
     {0, nullptr},
 };
 

@@ -11,13 +11,13 @@
 #include "nesting_guard.hpp"
 #include "document_members.hpp"
 #include "item_ops.hpp"
+#include "mapping_methods.hpp"
 #include "parse_error.hpp"
 #include "paths.hpp"
 #include "py_new.hpp"
 #include "raise.hpp"
 #include "type_factories.hpp"
 #include "value.hpp"
-#include "views.hpp"
 
 namespace quillon {
 namespace {
@@ -232,37 +232,6 @@ PyObject* document_iter(PyObject* self) {
     });
 }
 
-// keys(), values(), items(): live views of the root table.
-PyObject* root_view(PyObject* self, const Signature& sig, PyTypeObject* type, PyObject* const* args,
-                    Py_ssize_t nargs, PyObject* kwnames) {
-    return boundary([&]() -> PyObject* {
-        Bound a;
-        if (Status st = bind_fastcall(sig, args, nargs, kwnames, a); !st) return std::move(st.error()).raise();
-        DocumentObject* d = as_document(self);
-        Result<ReadBorrow> access = ReadBorrow::take(d->guard);
-        if (!access) return std::move(access).error().raise();
-        Result<PyRef> view = make_view(type, self, Path());
-        if (!view) return std::move(view).error().raise();
-        return view->release();
-    });
-}
-
-constexpr Signature kKeysSignature{"Document.keys()", {}};
-constexpr Signature kValuesSignature{"Document.values()", {}};
-constexpr Signature kItemsSignature{"Document.items()", {}};
-
-PyObject* document_keys(PyObject* self, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
-    return root_view(self, kKeysSignature, classes.keys_view, args, nargs, kwnames);
-}
-
-PyObject* document_values(PyObject* self, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
-    return root_view(self, kValuesSignature, classes.values_view, args, nargs, kwnames);
-}
-
-PyObject* document_items(PyObject* self, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
-    return root_view(self, kItemsSignature, classes.items_view, args, nargs, kwnames);
-}
-
 PyObject* document_str(PyObject* self) {
     PyRef dict(document_value(self, nullptr));
     if (!dict) return nullptr;
@@ -302,28 +271,19 @@ const char kFmtDoc[] =
 
 #define QUILLON_FASTCALL(f) reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(f))
 
-PyMethodDef document_methods[] = {
+PyMethodDef document_own_methods[] = {
     {"parse", QUILLON_FASTCALL(document_parse), METH_FASTCALL | METH_KEYWORDS | METH_STATIC, kParseDoc},
     {"as_toml", QUILLON_FASTCALL(document_as_toml), METH_FASTCALL | METH_KEYWORDS,
      "as_toml($self)\n--\n\nReturn the document serialised as a TOML string."},
     {"__copy__", QUILLON_FASTCALL(document_copy), METH_FASTCALL | METH_KEYWORDS, "__copy__($self)\n--\n\n"},
     {"__deepcopy__", QUILLON_FASTCALL(document_deepcopy), METH_FASTCALL | METH_KEYWORDS,
      "__deepcopy__($self, _memo=None)\n--\n\n"},
-    {"keys", QUILLON_FASTCALL(document_keys), METH_FASTCALL | METH_KEYWORDS, "keys($self)\n--\n\n"},
-    {"values", QUILLON_FASTCALL(document_values), METH_FASTCALL | METH_KEYWORDS, "values($self)\n--\n\n"},
-    {"items", QUILLON_FASTCALL(document_items), METH_FASTCALL | METH_KEYWORDS, "items($self)\n--\n\n"},
-    {"get", QUILLON_FASTCALL(document_get), METH_FASTCALL | METH_KEYWORDS,
-     "get($self, key, default=None, /)\n--\n\n"},
-    {"pop", QUILLON_FASTCALL(document_pop), METH_FASTCALL | METH_KEYWORDS, "pop($self, key, /, *default)\n--\n\n"},
-    {"popitem", QUILLON_FASTCALL(document_popitem), METH_FASTCALL | METH_KEYWORDS, "popitem($self)\n--\n\n"},
-    {"update", QUILLON_FASTCALL(document_update), METH_FASTCALL | METH_KEYWORDS,
-     "update($self, other=None, /, **kwargs)\n--\n\n"},
-    {"setdefault", QUILLON_FASTCALL(document_setdefault), METH_FASTCALL | METH_KEYWORDS,
-     "setdefault($self, key, default=None, /)\n--\n\n"},
     {"clear", QUILLON_FASTCALL(document_clear), METH_FASTCALL | METH_KEYWORDS, "clear($self)\n--\n\n"},
     {"fmt", QUILLON_FASTCALL(document_fmt), METH_FASTCALL | METH_KEYWORDS, kFmtDoc},
     {nullptr, nullptr, 0, nullptr},
 };
+
+auto document_methods = with_mapping_methods<MappingClass::Document>(document_own_methods);
 
 PyGetSetDef document_getset[] = {
     {"value", document_value, nullptr, "The entire document as a native Python dict.", nullptr},
@@ -334,7 +294,7 @@ PyType_Slot document_slots[] = {
     {Py_tp_doc, const_cast<char*>(kDocumentDoc)},
     {Py_tp_new, reinterpret_cast<void*>(document_new)},
     {Py_tp_dealloc, reinterpret_cast<void*>(document_dealloc)},
-    {Py_tp_methods, document_methods},
+    {Py_tp_methods, document_methods.data()},
     {Py_tp_getset, document_getset},
     {Py_tp_repr, reinterpret_cast<void*>(document_repr)},
     {Py_tp_str, reinterpret_cast<void*>(document_str)},
@@ -344,8 +304,8 @@ PyType_Slot document_slots[] = {
     {Py_mp_subscript, reinterpret_cast<void*>(document_getitem)},
     {Py_mp_ass_subscript, reinterpret_cast<void*>(document_setitem)},
     {Py_tp_richcompare, reinterpret_cast<void*>(document_richcompare)},
-    {Py_nb_or, reinterpret_cast<void*>(document_or)},
-    {Py_nb_inplace_or, reinterpret_cast<void*>(document_ior)},
+    {Py_nb_or, reinterpret_cast<void*>(mapping_or<MappingClass::Document>)},
+    {Py_nb_inplace_or, reinterpret_cast<void*>(mapping_ior<MappingClass::Document>)},
     {Py_sq_contains, reinterpret_cast<void*>(document_contains)},
     {Py_nb_bool, reinterpret_cast<void*>(document_bool)},
     {0, nullptr},

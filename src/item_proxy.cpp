@@ -100,6 +100,20 @@ Result<PyRef> parse_as(PyObject* text, const char* class_name, PyTypeObject* req
     return Error::value_error(std::string(class_name) + ".parse() requires a " + kind_word + " value, got " + got);
 }
 
+toml::Item& place_detached(toml::DocumentMut& model, toml::Item item) {
+    model.root_table().items.push_back(toml::Key("_"), std::move(item));
+    return *model.root_table().items.get("_");
+}
+
+Result<PyRef> detached_result(toml::DocumentMut model) {
+    // What the operands brought lies below "_".
+    Status fits = admit_incoming(1);
+    if (!fits) return std::move(fits).error();
+    PyRef doc(document_from_inner(std::move(model)));
+    if (!doc) return Error::fetch();
+    return into_typed(doc.get(), Path{Key::str("_")}, 0);
+}
+
 // ---- access ----
 
 Result<ItemRead> ItemRead::open(ItemProxyObject* proxy) {

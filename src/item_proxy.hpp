@@ -54,6 +54,14 @@ Result<PyRef> resolve_proxy(PyObject* obj);
 Result<PyRef> parse_as(PyObject* text, const char* class_name = nullptr, PyTypeObject* required_class = nullptr,
                        const char* kind_word = nullptr);
 
+// Detached results (the + and * of ListItem, the | of DictItem) are built in
+// a model document of their own under the single root key "_".
+// Places `item` there and gives it back for further building.
+toml::Item& place_detached(toml::DocumentMut& model, toml::Item item);
+// A new private document for `model` and the narrowed reference to its "_"
+// (stamp 0). ValueError when what the call brought in would lie too deep.
+Result<PyRef> detached_result(toml::DocumentMut model);
+
 // Shared access to what a reference designates: the reference's own guard and
 // its document's guard are held for the lifetime of this object, taken before
 // the freshness check and the path resolution.

@@ -2,13 +2,13 @@
 // their result under "_" of a new private document; += and *= edit in place.
 #include <utility>
 
+#include "binary_operator.hpp"
 #include "boundary.hpp"
 #include "copied_item.hpp"
 #include "item_ops.hpp"
 #include "item_proxy.hpp"
 #include "list_ops.hpp"
 #include "list_proxy.hpp"
-#include "nesting_guard.hpp"
 #include "raise.hpp"
 
 namespace quillon {
@@ -42,21 +42,11 @@ Result<bool> clone_elements_into(const toml::Item& source, toml::Item& target, s
     return true;
 }
 
-// A new document holding `item` under "_", and the ListItem for it.
+// The detached result built in `model`, as a new ListItem.
 PyObject* wrap_result(toml::DocumentMut model) {
-    // What the operands brought lies below "_".
-    Status fits = admit_incoming(1);
-    if (!fits) return raise_obj(std::move(fits).error());
-    PyRef doc(document_from_inner(std::move(model)));
-    if (!doc) return nullptr;
-    Result<PyRef> typed = into_typed(doc.get(), Path{Key::str("_")}, 0);
+    Result<PyRef> typed = detached_result(std::move(model));
     if (!typed) return raise_obj(std::move(typed).error());
     return typed->release();
-}
-
-toml::Item& result_slot(toml::DocumentMut& model, toml::Item item) {
-    model.root_table().items.push_back(toml::Key("_"), std::move(item));
-    return *model.root_table().items.get("_");
 }
 
 // a + b, `a` a ListItem: a copy of a's sequence with b's elements after them.
@@ -65,7 +55,7 @@ PyObject* add(PyObject* a, PyObject* b) {
     Result<toml::Item> own = clone_item(as_proxy(a));
     if (!own) return raise_obj(std::move(own).error());
     toml::DocumentMut model;
-    toml::Item& slot = result_slot(model, std::move(*own));
+    toml::Item& slot = place_detached(model, std::move(*own));
     if (is_list_item(b)) {
         Result<toml::Item> other = clone_item(as_proxy(b));
         if (!other) return raise_obj(std::move(other).error());
@@ -84,7 +74,7 @@ PyObject* add(PyObject* a, PyObject* b) {
 
 // b + a, only `a` a ListItem: b's elements in a fresh sequence of a's kind,
 // then copies of a's elements.
-PyObject* reflected_add(PyObject* b, PyObject* a) {
+PyObject* reflected_add(PyObject* a, PyObject* b) {
     if (!is_list_like(b)) Py_RETURN_NOTIMPLEMENTED;
     Result<std::vector<toml::Item>> items = extract_items(b);
     if (!items) return raise_obj(std::move(items).error());
@@ -94,7 +84,7 @@ PyObject* reflected_add(PyObject* b, PyObject* a) {
     if (!kind) return raise_obj(std::move(kind).error());
     toml::DocumentMut model;
     toml::Item fresh = kind->is_aot ? toml::Item(toml::ArrayOfTables{}) : toml::Item(toml::Value(toml::Array{}));
-    toml::Item& slot = result_slot(model, std::move(fresh));
+    toml::Item& slot = place_detached(model, std::move(fresh));
     Result<ArrayLike> seq = as_array_like_mut(slot, "__radd__()");
     if (!seq) return raise_obj(std::move(seq).error());
     Status done = item_extend(*seq, std::move(*items));
@@ -122,7 +112,7 @@ PyObject* repeat(PyObject* a, PyObject* n) {
     Result<toml::Item> own = clone_item(as_proxy(a));
     if (!own) return raise_obj(std::move(own).error());
     toml::DocumentMut model;
-    toml::Item& slot = result_slot(model, std::move(*own));
+    toml::Item& slot = place_detached(model, std::move(*own));
     if (*count <= 0) {
         Status cleared = item_clear(slot);
         if (!cleared) return raise_obj(std::move(cleared).error());
@@ -137,19 +127,11 @@ PyObject* repeat(PyObject* a, PyObject* n) {
 }  // namespace
 
 PyObject* list_item_add(PyObject* left, PyObject* right) {
-    return boundary([&]() -> PyObject* {
-        if (is_list_item(left)) return add(left, right);
-        if (is_list_item(right)) return reflected_add(left, right);
-        Py_RETURN_NOTIMPLEMENTED;
-    });
+    return binary_operator(left, right, is_list_item, add, reflected_add);
 }
 
 PyObject* list_item_multiply(PyObject* left, PyObject* right) {
-    return boundary([&]() -> PyObject* {
-        if (is_list_item(left)) return repeat(left, right);
-        if (is_list_item(right)) return repeat(right, left);
-        Py_RETURN_NOTIMPLEMENTED;
-    });
+    return binary_operator(left, right, is_list_item, repeat, repeat);
 }
 
 // a += b: extend(b); a non-iterable b is an error, not NotImplemented.
