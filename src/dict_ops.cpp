@@ -368,18 +368,17 @@ std::optional<toml::Value> inline_table_remove(toml::InlineTable& table, std::st
     return std::nullopt;
 }
 
-Result<std::pair<toml::Item, std::string>> table_pop(toml::Item& item, std::string_view key) {
+Status table_remove(toml::Item& item, std::string_view key) {
+    bool removed = false;
     if (toml::InlineTable* it = as_inline_table(item)) {
-        std::optional<toml::Value> removed = inline_table_remove(*it, key);
-        if (!removed) return Error::key_error(std::string(key));
-        return std::pair<toml::Item, std::string>(toml::Item(std::move(*removed)), std::string(key));
+        removed = inline_table_remove(*it, key).has_value();
+    } else if (toml::Table* t = item.as_table()) {
+        removed = t->items.remove(key).has_value();
+    } else {
+        return unsupported_op(item, "pop()");
     }
-    if (toml::Table* t = item.as_table()) {
-        std::optional<toml::Item> removed = t->items.remove(key);
-        if (!removed) return Error::key_error(std::string(key));
-        return std::pair<toml::Item, std::string>(std::move(*removed), std::string(key));
-    }
-    return unsupported_op(item, "pop()");
+    if (!removed) return Error::key_error(std::string(key));
+    return ok_status();
 }
 
 Result<std::pair<std::string, toml::Item>> item_popitem(toml::Item& item) {

@@ -52,8 +52,8 @@ Status for_each_key(const toml::Item& item, Action&& action) {
 
 // Removes the last visible entry. KeyError "popitem(): dictionary is empty".
 Result<std::pair<std::string, toml::Item>> item_popitem(toml::Item& item);
-// Removes `key` (KeyError(key) when missing); returns the removed item and key.
-Result<std::pair<toml::Item, std::string>> table_pop(toml::Item& item, std::string_view key);
+// Removes `key` (KeyError(key) when missing) from a table or inline table.
+Status table_remove(toml::Item& item, std::string_view key);
 // Removes `key` keeping every other entry's inline comment on its entry; the
 // entry that becomes first or last takes over the text next to the brace.
 std::optional<toml::Value> inline_table_remove(toml::InlineTable& table, std::string_view key);

@@ -530,10 +530,10 @@ Result<Key> item_setitem_int(toml::Item& item, int64_t index, toml::Item new_ite
 
 Result<Key> item_delitem_str(toml::Item& item, std::string_view key) {
     if (!item.is_table_like()) return subscript_type_error(item);
-    auto removed = table_pop(item, key);
+    Status removed = table_remove(item, key);
     if (!removed) return std::move(removed).error();
     keep_emptied_table_visible(item);
-    return Key::str(std::move(removed->second));
+    return Key::str(std::string(key));
 }
 
 Result<Affected> item_delitem_int(toml::Item& item, int64_t index) {

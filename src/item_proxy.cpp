@@ -55,13 +55,15 @@ Result<PyRef> into_typed(PyObject* doc, Path path, uint64_t stamp) {
     return PyRef(self);
 }
 
-Result<PyRef> make_child_typed(PyObject* doc, const Path& parent_path, uint64_t stamp, Key key) {
-    Path path = parent_path;
+Result<PyRef> make_child_typed(PyObject* doc, const Path& parent_path, uint64_t stamp, Key&& key) {
+    Path path;
+    path.reserve(parent_path.size() + 1);  // one allocation
+    path.assign(parent_path.begin(), parent_path.end());
     path.push_back(std::move(key));
     return into_typed(doc, std::move(path), stamp);
 }
 
-Result<PyRef> child_proxy_typed(PyObject* doc, const Path& parent_path, Key key) {
+Result<PyRef> child_proxy_typed(PyObject* doc, const Path& parent_path, Key&& key) {
     return make_child_typed(doc, parent_path, as_document(doc)->generation, std::move(key));
 }
 

@@ -34,11 +34,11 @@ namespace quillon {
 Result<PyRef> into_typed(PyObject* doc, Path path, uint64_t stamp);
 // A child reference of `parent_path` + `key`, stamped with the document's
 // current generation.
-Result<PyRef> make_child_typed(PyObject* doc, const Path& parent_path, uint64_t stamp, Key key);
+Result<PyRef> make_child_typed(PyObject* doc, const Path& parent_path, uint64_t stamp, Key&& key);
 
 // A child of `parent_path` + `key` stamped with the document's current
 // generation: a child is as fresh as the moment it is made.
-Result<PyRef> child_proxy_typed(PyObject* doc, const Path& parent_path, Key key);
+Result<PyRef> child_proxy_typed(PyObject* doc, const Path& parent_path, Key&& key);
 
 // Freshness check, path resolution and deep copy of the referenced model item;
 // a copied array element or inline-table entry carries its inline comment.

@@ -55,8 +55,11 @@ constexpr const MappingSignatures& signatures() {
 
 template <MappingClass C>
 bool is_own(PyObject* obj) {
-    if constexpr (C == MappingClass::Document) return is_document(obj);
-    return PyObject_TypeCheck(obj, classes.dict_item);
+    if constexpr (C == MappingClass::Document) {
+        return is_document(obj);
+    } else {
+        return PyObject_TypeCheck(obj, classes.dict_item);
+    }
 }
 
 // ---- reading ----
@@ -109,13 +112,13 @@ PyObject* pop(const Bound& a, PyObject* self) {
         Result<PyRef> plain = plain_copy(w->item().get(**text));
         if (!plain) return plain;
         keep_comment_lines_before_removal(w->model(), w->item(), **text);
-        auto taken = table_pop(w->item(), **text);
+        Status taken = table_remove(w->item(), **text);
         if (!taken) {
             missing = taken.error().is(PyExc_KeyError);
             return std::move(taken).error();
         }
         keep_emptied_table_visible(w->item());
-        w->bump_child(std::move(taken->second));
+        w->bump_child(std::move(**text));
         return plain;
     }();
     if (!removed) {
