@@ -29,13 +29,13 @@ constexpr Signature kValuesSignature{"DictItem.values()", {}};
 constexpr Signature kItemsSignature{"DictItem.items()", {}};
 
 // parse(text): a fragment that must narrow to DictItem.
-PyObject* dict_item_parse(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
+PyObject* dict_item_parse(PyObject* module, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
     return boundary([&]() -> PyObject* {
         Bound a;
         if (Status st = bind_fastcall(kParseSignature, args, nargs, kwnames, a); !st) {
             return std::move(st).error().raise();
         }
-        Result<PyRef> parsed = parse_as(a[0], "DictItem", classes.dict_item, "table");
+        Result<PyRef> parsed = parse_as(module_state(module), a[0], "DictItem", module_state(module)->dict_item, "table");
         if (!parsed) return std::move(parsed).error().raise();
         return parsed->release();
     });
@@ -85,15 +85,15 @@ PyObject* new_view(PyObject* self, const Signature& sig, PyTypeObject* type, PyO
 }
 
 PyObject* dict_item_keys(PyObject* self, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
-    return new_view(self, kKeysSignature, classes.keys_view, args, nargs, kwnames);
+    return new_view(self, kKeysSignature, as_proxy(self)->state()->keys_view, args, nargs, kwnames);
 }
 
 PyObject* dict_item_values(PyObject* self, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
-    return new_view(self, kValuesSignature, classes.values_view, args, nargs, kwnames);
+    return new_view(self, kValuesSignature, as_proxy(self)->state()->values_view, args, nargs, kwnames);
 }
 
 PyObject* dict_item_items(PyObject* self, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
-    return new_view(self, kItemsSignature, classes.items_view, args, nargs, kwnames);
+    return new_view(self, kItemsSignature, as_proxy(self)->state()->items_view, args, nargs, kwnames);
 }
 
 // ---- implicit ----
@@ -142,7 +142,6 @@ const char kImplicitDoc[] =
 #define QUILLON_FASTCALL(f) reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(f))
 
 PyMethodDef dict_item_methods[] = {
-    {"parse", QUILLON_FASTCALL(dict_item_parse), METH_FASTCALL | METH_KEYWORDS | METH_STATIC, "parse(text)\n--\n\n"},
     {"get", QUILLON_FASTCALL(dict_item_get), METH_FASTCALL | METH_KEYWORDS, "get($self, key, default=None, /)\n--\n\n"},
     {"pop", QUILLON_FASTCALL(dict_item_pop), METH_FASTCALL | METH_KEYWORDS, "pop($self, key, /, *default)\n--\n\n"},
     {"popitem", QUILLON_FASTCALL(dict_item_popitem), METH_FASTCALL | METH_KEYWORDS, "popitem($self)\n--\n\n"},
@@ -175,12 +174,18 @@ PyType_Spec dict_item_spec = {
     "quillon.DictItem", 0, 0, Py_TPFLAGS_DEFAULT | kNoConstructorFlag, dict_item_slots,
 };
 
+PyMethodDef dict_item_static_methods[] = {
+    {"parse", QUILLON_FASTCALL(dict_item_parse), METH_FASTCALL | METH_KEYWORDS, "parse(text)\n--\n\n"},
+    {nullptr, nullptr, 0, nullptr},
+};
+
 }  // namespace
 
 PyObject* create_dict_item_type(PyObject* module, PyObject* item_type) {
-    PyObject* type = PyType_FromModuleAndSpec(module, &dict_item_spec, item_type);
-    if (type) disallow_instantiation(type);
-    return type;
+    PyRef type(PyType_FromModuleAndSpec(module, &dict_item_spec, item_type));
+    if (!type || add_static_methods(type.get(), module, dict_item_static_methods) < 0) return nullptr;
+    disallow_instantiation(type.get());
+    return type.release();
 }
 
 }  // namespace quillon

@@ -23,7 +23,7 @@
 namespace quillon {
 namespace {
 
-bool is_dict_item(PyObject* obj) { return PyObject_TypeCheck(obj, classes.dict_item); }
+bool is_dict_item(PyObject* obj) { return is_instance_of(obj, &ModuleState::dict_item); }
 
 // The plain value of an entry about to be removed. It is made before the
 // removal, so that a value Python cannot represent (a date in year 0) leaves
@@ -80,7 +80,7 @@ PyObject* merged_copy(PyObject* self, PyObject* other) {
     // What came from `other` lies below "_".
     Status fits = admit_incoming(1);
     if (!fits) return raise_obj(std::move(fits).error());
-    PyRef doc(document_from_inner(std::move(model)));
+    PyRef doc(document_from_inner(as_proxy(self)->state(), std::move(model)));
     if (!doc) return nullptr;
     Result<PyRef> typed = into_typed(doc.get(), Path{Key::str("_")}, 0);
     if (!typed) return raise_obj(std::move(typed).error());

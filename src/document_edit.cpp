@@ -128,7 +128,7 @@ PyObject* merged_copy(PyObject* self, PyObject* other) {
     }
     Result<ReplacedKeys> merged = merge_other_into(copy.root, other, &copy);
     if (!merged) return raise_obj(std::move(merged).error());
-    return document_from_inner(std::move(copy));
+    return document_from_inner(d->state, std::move(copy));
 }
 
 // other | doc: a plain dict of other's entries overwritten by doc's values.

@@ -14,7 +14,7 @@
 namespace quillon {
 namespace {
 
-bool is_list_item(PyObject* obj) { return PyObject_TypeCheck(obj, classes.list_item); }
+bool is_list_item(PyObject* obj) { return is_instance_of(obj, &ModuleState::list_item); }
 
 Error out_of_memory() {
     PyErr_NoMemory();
@@ -42,12 +42,13 @@ Result<bool> clone_elements_into(const toml::Item& source, toml::Item& target, s
     return true;
 }
 
-// A new document holding `item` under "_", and the ListItem for it.
-PyObject* wrap_result(toml::DocumentMut model) {
+// A new document of the module whose state is `state` holding `item` under
+// "_", and the ListItem for it.
+PyObject* wrap_result(ModuleState* state, toml::DocumentMut model) {
     // What the operands brought lies below "_".
     Status fits = admit_incoming(1);
     if (!fits) return raise_obj(std::move(fits).error());
-    PyRef doc(document_from_inner(std::move(model)));
+    PyRef doc(document_from_inner(state, std::move(model)));
     if (!doc) return nullptr;
     Result<PyRef> typed = into_typed(doc.get(), Path{Key::str("_")}, 0);
     if (!typed) return raise_obj(std::move(typed).error());
@@ -71,7 +72,7 @@ PyObject* add(PyObject* a, PyObject* b) {
         if (!other) return raise_obj(std::move(other).error());
         Result<bool> same_kind = clone_elements_into(*other, slot, 1);
         if (!same_kind) return raise_obj(std::move(same_kind).error());
-        if (*same_kind) return wrap_result(std::move(model));
+        if (*same_kind) return wrap_result(as_proxy(a)->state(), std::move(model));
     }
     Result<std::vector<toml::Item>> items = extract_items(b);
     if (!items) return raise_obj(std::move(items).error());
@@ -79,7 +80,7 @@ PyObject* add(PyObject* a, PyObject* b) {
     if (!seq) return raise_obj(std::move(seq).error());
     Status done = item_extend(*seq, std::move(*items));
     if (!done) return raise_obj(std::move(done).error());
-    return wrap_result(std::move(model));
+    return wrap_result(as_proxy(a)->state(), std::move(model));
 }
 
 // b + a, only `a` a ListItem: b's elements in a fresh sequence of a's kind,
@@ -101,7 +102,7 @@ PyObject* reflected_add(PyObject* b, PyObject* a) {
     if (!done) return raise_obj(std::move(done).error());
     Result<bool> copied = clone_elements_into(*own, slot, 1);
     if (!copied) return raise_obj(std::move(copied).error());
-    return wrap_result(std::move(model));
+    return wrap_result(as_proxy(a)->state(), std::move(model));
 }
 
 // The repeat count of * and *=; nullopt when `n` is not an integer that fits
@@ -131,7 +132,7 @@ PyObject* repeat(PyObject* a, PyObject* n) {
         Result<bool> copied = clone_elements_into(source, slot, static_cast<size_t>(*count - 1));
         if (!copied) return raise_obj(std::move(copied).error());
     }
-    return wrap_result(std::move(model));
+    return wrap_result(as_proxy(a)->state(), std::move(model));
 }
 
 }  // namespace
