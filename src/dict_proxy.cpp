@@ -35,7 +35,8 @@ PyObject* dict_item_parse(PyObject* module, PyObject* const* args, Py_ssize_t na
         if (Status st = bind_fastcall(kParseSignature, args, nargs, kwnames, a); !st) {
             return std::move(st).error().raise();
         }
-        Result<PyRef> parsed = parse_as(module_state(module), a[0], "DictItem", module_state(module)->dict_item, "table");
+        ModuleState* state = module_state(module);
+        Result<PyRef> parsed = parse_as(state, a[0], "DictItem", state->dict_item, "table");
         if (!parsed) return std::move(parsed).error().raise();
         return parsed->release();
     });

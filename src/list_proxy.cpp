@@ -133,7 +133,8 @@ ElementEquals equals_object(PyObject* needle) {
 PyObject* list_item_parse(PyObject* module, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
     return boundary([&]() -> PyObject* {
         BIND_OR_RAISE(kParseSignature)
-        Result<PyRef> parsed = parse_as(module_state(module), a[0], "ListItem", module_state(module)->list_item, "array");
+        ModuleState* state = module_state(module);
+        Result<PyRef> parsed = parse_as(state, a[0], "ListItem", state->list_item, "array");
         if (!parsed) return raise_obj(std::move(parsed).error());
         return parsed->release();
     });

@@ -123,8 +123,7 @@ void module_free(void* module) { module_clear(static_cast<PyObject*>(module)); }
 PyModuleDef_Slot module_slots[] = {
     {Py_mod_exec, reinterpret_cast<void*>(module_exec)},
 #ifdef Py_mod_multiple_interpreters
-    // Not one GIL per interpreter: the datetime C API table (datetime_api.hpp)
-    // and the render buffer of as_toml() are shared by the whole process.
+    // Not under a GIL per interpreter: the datetime C API table is process-wide.
     {Py_mod_multiple_interpreters, Py_MOD_MULTIPLE_INTERPRETERS_SUPPORTED},
 #endif
     {0, nullptr},

@@ -20,7 +20,8 @@ PyObject* scalar_item_parse(PyObject* module, PyObject* const* args, Py_ssize_t 
         if (Status st = bind_fastcall(kParseSignature, args, nargs, kwnames, a); !st) {
             return std::move(st).error().raise();
         }
-        Result<PyRef> parsed = parse_as(module_state(module), a[0], "ScalarItem", module_state(module)->scalar_item, "scalar");
+        ModuleState* state = module_state(module);
+        Result<PyRef> parsed = parse_as(state, a[0], "ScalarItem", state->scalar_item, "scalar");
         if (!parsed) return std::move(parsed).error().raise();
         return parsed->release();
     });
