@@ -4,8 +4,9 @@ namespace quillon {
 
 ModuleState* state_of_class(PyTypeObject* type) {
     // The walk PyType_GetModuleByDef makes, without the TypeError it raises
-    // for a class that is not ours: plain values and other operands are
-    // asked here all the time, some while an exception is pending.
+    // for a class that is not ours: plain values and other operands are asked
+    // here all the time, and raising and clearing an error for each would
+    // cost far more than the walk.
     PyObject* mro = type->tp_mro;
     if (!mro) return nullptr;
     Py_ssize_t n = PyTuple_GET_SIZE(mro);
@@ -13,7 +14,7 @@ ModuleState* state_of_class(PyTypeObject* type) {
         auto* base = reinterpret_cast<PyTypeObject*>(PyTuple_GET_ITEM(mro, i));
         if (!PyType_HasFeature(base, Py_TPFLAGS_HEAPTYPE)) continue;
         PyObject* module = reinterpret_cast<PyHeapTypeObject*>(base)->ht_module;
-        if (module && PyModule_GetDef(module) == &module_def) return module_state(module);
+        if (module && PyModule_Check(module) && PyModule_GetDef(module) == &module_def) return module_state(module);
     }
     return nullptr;
 }

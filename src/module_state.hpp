@@ -41,7 +41,8 @@ inline bool is_instance_of(PyObject* obj, PyTypeObject* ModuleState::*which) {
 
 // Adds `methods` (without METH_STATIC) to `type` as static methods whose C
 // functions get the module as their self, so that they find its state: the
-// interpreter passes a METH_STATIC function no self at all.
+// interpreter passes a METH_STATIC function no self at all. (With the class
+// as self, introspection would take them for class methods.)
 int add_static_methods(PyObject* type, PyObject* module, PyMethodDef* methods);
 
 }  // namespace quillon
