@@ -19,13 +19,14 @@ constexpr Param kParseParams[] = {{"text", ParamKind::PositionalOrKeyword, true}
 constexpr Signature kParseSignature{"DictItem.parse()", kParseParams};
 
 // parse(text): a fragment that must narrow to DictItem.
-PyObject* dict_item_parse(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
+PyObject* dict_item_parse(PyObject* module, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
     return boundary([&]() -> PyObject* {
         Bound a;
         if (Status st = bind_fastcall(kParseSignature, args, nargs, kwnames, a); !st) {
             return std::move(st).error().raise();
         }
-        Result<PyRef> parsed = parse_as(a[0], "DictItem", classes.dict_item, "table");
+        ModuleState* state = module_state(module);
+        Result<PyRef> parsed = parse_as(state, a[0], "DictItem", state->dict_item, "table");
         if (!parsed) return std::move(parsed).error().raise();
         return parsed->release();
     });
@@ -76,8 +77,8 @@ const char kImplicitDoc[] =
 
 #define QUILLON_FASTCALL(f) reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(f))
 
+// parse is added as a static method when the class is made.
 PyMethodDef dict_item_own_methods[] = {
-    {"parse", QUILLON_FASTCALL(dict_item_parse), METH_FASTCALL | METH_KEYWORDS | METH_STATIC, "parse(text)\n--\n\n"},
     {nullptr, nullptr, 0, nullptr},
 };
 
@@ -102,12 +103,18 @@ PyType_Spec dict_item_spec = {
     "quillon.DictItem", 0, 0, Py_TPFLAGS_DEFAULT | kNoConstructorFlag, dict_item_slots,
 };
 
+PyMethodDef dict_item_static_methods[] = {
+    {"parse", QUILLON_FASTCALL(dict_item_parse), METH_FASTCALL | METH_KEYWORDS, "parse(text)\n--\n\n"},
+    {nullptr, nullptr, 0, nullptr},
+};
+
 }  // namespace
 
 PyObject* create_dict_item_type(PyObject* module, PyObject* item_type) {
-    PyObject* type = PyType_FromModuleAndSpec(module, &dict_item_spec, item_type);
-    if (type) disallow_instantiation(type);
-    return type;
+    PyRef type(PyType_FromModuleAndSpec(module, &dict_item_spec, item_type));
+    if (!type || add_static_methods(type.get(), module, dict_item_static_methods) < 0) return nullptr;
+    disallow_instantiation(type.get());
+    return type.release();
 }
 
 }  // namespace quillon

@@ -95,7 +95,7 @@ Result<ReplacedKeys> merge_from_document(toml::Item& target, DocumentObject* doc
 }  // namespace
 
 bool is_mapping_like(PyObject* obj) {
-    if (PyDict_Check(obj) || PyObject_TypeCheck(obj, classes.dict_item) || PyObject_TypeCheck(obj, classes.document))
+    if (PyDict_Check(obj) || is_instance_of(obj, &ModuleState::dict_item) || is_document(obj))
         return true;
     // Exact built-in types that are never mappings spare the abc lookup.
     if (PyUnicode_CheckExact(obj) || PyLong_CheckExact(obj) || PyFloat_CheckExact(obj) || PyBool_Check(obj) ||
@@ -192,7 +192,7 @@ Result<ResolvedUpdate> resolve_update(PyObject* other, DocumentObject* target_do
         if (!fits) return std::move(fits).error();
         return ResolvedUpdate{TomlSource(DocumentRef{PyRef::borrow(proxy->doc), proxy->path, proxy->stamp})};
     }
-    if (PyObject_TypeCheck(other, classes.document)) {
+    if (is_document(other)) {
         if (other == target_doc) {
             auto root = copy_document_root(target_document);
             if (!root) return std::move(root).error();
@@ -223,7 +223,7 @@ Result<ReplacedKeys> merge_other_into(toml::Item& target, PyObject* other, toml:
         if (!fits) return std::move(fits).error();
         return merge_table_entries(target, ref->item(), doc);
     }
-    if (PyObject_TypeCheck(other, classes.document)) {
+    if (is_document(other)) {
         return merge_from_document(target, as_document(other), Path(), std::nullopt, doc);
     }
     auto pairs = extract_update_pairs(other);

@@ -22,11 +22,14 @@
 namespace quillon {
 namespace {
 
-// A new Document of type `tp` owning `inner`, with an empty trie and clock 0.
-PyObject* new_document(PyTypeObject* tp, toml::DocumentMut inner) {
+// A new Document of the module whose state is `state`, owning `inner`, with
+// an empty trie and clock 0.
+PyObject* new_document(ModuleState* state, toml::DocumentMut inner) {
+    PyTypeObject* tp = state->document;
     PyObject* self = tp->tp_alloc(tp, 0);
     if (!self) return nullptr;
     DocumentObject* d = as_document(self);
+    d->state = state;
     new (&d->guard) BorrowGuard();
     new (&d->inner) toml::DocumentMut(std::move(inner));
     new (&d->trie) MutationTrie();
@@ -65,24 +68,27 @@ constexpr Signature kNewSignature{"Document.__new__()", kNewParams};
 
 PyObject* document_new(PyTypeObject* tp, PyObject* args, PyObject* kwargs) {
     return boundary([&]() -> PyObject* {
+        // Document cannot be subclassed: `tp` is the class of its module.
+        auto* state = static_cast<ModuleState*>(PyType_GetModuleState(tp));
+        if (!state) return nullptr;
         Bound a;
         if (Status st = bind_tuple(kNewSignature, args, kwargs, a); !st) return std::move(st.error()).raise();
         PyObject* data = a.not_none(0);
-        if (!data) return new_document(tp, toml::DocumentMut());
+        if (!data) return new_document(state, toml::DocumentMut());
         std::optional<toml::Table> root = root_table_from_mapping(data);
         if (!root) {
             PyErr_Clear();
             PyErr_SetString(PyExc_TypeError, "Document() argument must be a mapping or None");
             return nullptr;
         }
-        return new_document(tp, toml::DocumentMut(std::move(*root)));
+        return new_document(state, toml::DocumentMut(std::move(*root)));
     });
 }
 
 constexpr Param kParseParams[] = {{"text", ParamKind::PositionalOrKeyword, true}};
 constexpr Signature kParseSignature{"Document.parse()", kParseParams};
 
-PyObject* document_parse(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
+PyObject* document_parse(PyObject* module, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
     return boundary([&]() -> PyObject* {
         Bound a;
         if (Status st = bind_fastcall(kParseSignature, args, nargs, kwnames, a); !st) {
@@ -99,7 +105,7 @@ PyObject* document_parse(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyO
         });
         auto parsed = toml::parse_document(*text, std::move(owner));
         if (auto* err = std::get_if<toml::TomlError>(&parsed)) return parse_error(*err).raise();
-        return document_from_inner(std::move(std::get<toml::DocumentMut>(parsed)));
+        return document_from_inner(module_state(module), std::move(std::get<toml::DocumentMut>(parsed)));
     });
 }
 
@@ -141,7 +147,7 @@ PyObject* copy_document(PyObject* self) {
     Result<ReadBorrow> access = ReadBorrow::take(d->guard);
     if (!access) return std::move(access).error().raise();
     toml::DocumentMut copy = d->inner;
-    return document_from_inner(std::move(copy));
+    return document_from_inner(d->state, std::move(copy));
 }
 
 constexpr Signature kCopySignature{"Document.__copy__()", {}};
@@ -272,7 +278,6 @@ const char kFmtDoc[] =
 #define QUILLON_FASTCALL(f) reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(f))
 
 PyMethodDef document_own_methods[] = {
-    {"parse", QUILLON_FASTCALL(document_parse), METH_FASTCALL | METH_KEYWORDS | METH_STATIC, kParseDoc},
     {"as_toml", QUILLON_FASTCALL(document_as_toml), METH_FASTCALL | METH_KEYWORDS,
      "as_toml($self)\n--\n\nReturn the document serialised as a TOML string."},
     {"__copy__", QUILLON_FASTCALL(document_copy), METH_FASTCALL | METH_KEYWORDS, "__copy__($self)\n--\n\n"},
@@ -284,6 +289,11 @@ PyMethodDef document_own_methods[] = {
 };
 
 auto document_methods = with_mapping_methods<MappingClass::Document>(document_own_methods);
+
+PyMethodDef document_static_methods[] = {
+    {"parse", QUILLON_FASTCALL(document_parse), METH_FASTCALL | METH_KEYWORDS, kParseDoc},
+    {nullptr, nullptr, 0, nullptr},
+};
 
 PyGetSetDef document_getset[] = {
     {"value", document_value, nullptr, "The entire document as a native Python dict.", nullptr},
@@ -328,11 +338,13 @@ PyType_Spec document_spec = {
 }  // namespace
 
 PyObject* create_document_type(PyObject* module) {
-    return PyType_FromModuleAndSpec(module, &document_spec, nullptr);
+    PyRef type(PyType_FromModuleAndSpec(module, &document_spec, nullptr));
+    if (!type || add_static_methods(type.get(), module, document_static_methods) < 0) return nullptr;
+    return type.release();
 }
 
-PyObject* document_from_inner(toml::DocumentMut inner) {
-    return new_document(classes.document, std::move(inner));
+PyObject* document_from_inner(ModuleState* state, toml::DocumentMut inner) {
+    return new_document(state, std::move(inner));
 }
 
 void record_root_key_change(DocumentObject* doc, const std::string& key) {

@@ -6,13 +6,16 @@
 #include "../toml/model.hpp"
 #include "borrow.hpp"
 #include "py_ref.hpp"
+#include "module_state.hpp"
 #include "trie.hpp"
-#include "types.hpp"
 
 namespace quillon {
 
 struct DocumentObject {
     PyObject_HEAD
+    // The state of the module whose class made this document; the class
+    // keeps that module, and so the state, alive.
+    ModuleState* state;
     BorrowGuard guard;
     toml::DocumentMut inner;
     MutationTrie trie;
@@ -27,11 +30,12 @@ struct DocumentObject {
     uint64_t marked_writes;
 };
 
-inline bool is_document(PyObject* o) { return Py_IS_TYPE(o, classes.document); }
+inline bool is_document(PyObject* o) { return is_instance_of(o, &ModuleState::document); }
 inline DocumentObject* as_document(PyObject* o) { return reinterpret_cast<DocumentObject*>(o); }
 
-// Wraps a model document in a new Document (empty trie, clock 0).
-PyObject* document_from_inner(toml::DocumentMut inner);
+// Wraps a model document in a new Document of the module whose state is
+// `state` (empty trie, clock 0).
+PyObject* document_from_inner(ModuleState* state, toml::DocumentMut inner);
 
 // Clock and trie operations of a document (callers hold exclusive access).
 void record_root_key_change(DocumentObject* doc, const std::string& key);

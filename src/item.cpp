@@ -73,7 +73,7 @@ Result<toml::Item> extract_item(PyObject* obj) {
         if (!fits) return std::move(fits).error();
         return copy;
     }
-    if (PyObject_TypeCheck(obj, classes.document)) {
+    if (is_document(obj)) {
         auto root = copy_document_root(as_document(obj));
         if (!root) return std::move(root).error();
         // The root becomes a table of its own, one level deeper than it was.

@@ -245,13 +245,13 @@ PyObject* item_fmt_method(PyObject* self, PyObject* const* args, Py_ssize_t narg
     });
 }
 
-PyObject* item_parse(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
+PyObject* item_parse(PyObject* module, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
     return boundary([&]() -> PyObject* {
         Bound a;
         if (Status st = bind_fastcall(kParseSignature, args, nargs, kwnames, a); !st) {
             return std::move(st).error().raise();
         }
-        Result<PyRef> parsed = parse_as(a[0]);
+        Result<PyRef> parsed = parse_as(module_state(module), a[0]);
         if (!parsed) return raise_obj(std::move(parsed).error());
         return parsed->release();
     });
@@ -289,8 +289,12 @@ const char kInlineCommentGetDoc[] = "The inline comment after this value (e.g. `
 
 }  // namespace
 
+PyMethodDef item_static_methods[] = {
+    {"parse", QUILLON_FASTCALL(item_parse), METH_FASTCALL | METH_KEYWORDS, kParseDoc},
+    {nullptr, nullptr, 0, nullptr},
+};
+
 PyMethodDef item_methods[] = {
-    {"parse", QUILLON_FASTCALL(item_parse), METH_FASTCALL | METH_KEYWORDS | METH_STATIC, kParseDoc},
     {"as_toml", QUILLON_FASTCALL(item_as_toml), METH_FASTCALL | METH_KEYWORDS,
      "as_toml($self)\n--\n\nReturn the TOML representation of this item."},
     {"clear", QUILLON_FASTCALL(item_clear_method), METH_FASTCALL | METH_KEYWORDS, "clear($self)\n--\n\n"},

@@ -24,6 +24,7 @@ PyObject* item_inline_comment_get(PyObject* self, void*);
 int item_inline_comment_set(PyObject* self, PyObject* value, void*);
 
 extern PyMethodDef item_methods[];
+extern PyMethodDef item_static_methods[];
 extern PyGetSetDef item_getset[];
 
 }  // namespace quillon

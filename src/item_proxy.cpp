@@ -17,10 +17,10 @@
 namespace quillon {
 namespace {
 
-PyTypeObject* narrowed_class(const toml::Item& item) {
-    if (item.is_table_like()) return classes.dict_item;
-    if (item.is_array_like()) return classes.list_item;
-    return classes.scalar_item;
+PyTypeObject* narrowed_class(const ModuleState& state, const toml::Item& item) {
+    if (item.is_table_like()) return state.dict_item;
+    if (item.is_array_like()) return state.list_item;
+    return state.scalar_item;
 }
 
 // The inline comment that the array or inline table holding the designated
@@ -42,7 +42,7 @@ std::optional<std::string> element_inline_comment(const Path& path, const toml::
 Result<PyRef> into_typed(PyObject* doc, Path path, uint64_t stamp) {
     auto found = navigate_path(as_document(doc)->inner.root, path);
     if (!found) return std::move(found).error();
-    PyTypeObject* tp = narrowed_class(**found);
+    PyTypeObject* tp = narrowed_class(*as_document(doc)->state, **found);
     PyObject* self = tp->tp_alloc(tp, 0);
     if (!self) return Error::fetch();
     ItemProxyObject* p = as_proxy(self);
@@ -86,14 +86,15 @@ Result<PyRef> resolve_proxy(PyObject* obj) {
     return item_to_py(ref->item());
 }
 
-Result<PyRef> parse_as(PyObject* text, const char* class_name, PyTypeObject* required_class, const char* kind_word) {
+Result<PyRef> parse_as(ModuleState* state, PyObject* text, const char* class_name, PyTypeObject* required_class,
+                       const char* kind_word) {
     Result<std::string_view> source = str_argument(text, "text");
     if (!source) return std::move(source).error();
     auto parsed = toml::parse_value(*source);
     if (auto* err = std::get_if<toml::TomlError>(&parsed)) return parse_error(*err);
     toml::DocumentMut model;
     model.root_table().items.push_back(toml::Key("_"), toml::Item(std::move(std::get<toml::Value>(parsed))));
-    PyRef doc(document_from_inner(std::move(model)));
+    PyRef doc(document_from_inner(state, std::move(model)));
     if (!doc) return Error::fetch();
     auto typed = into_typed(doc.get(), Path{Key::str("_")}, 0);
     if (!typed || !class_name || Py_IS_TYPE(typed->get(), required_class)) return typed;
@@ -107,11 +108,11 @@ toml::Item& place_detached(toml::DocumentMut& model, toml::Item item) {
     return *model.root_table().items.get("_");
 }
 
-Result<PyRef> detached_result(toml::DocumentMut model) {
+Result<PyRef> detached_result(ModuleState* state, toml::DocumentMut model) {
     // What the operands brought lies below "_".
     Status fits = admit_incoming(1);
     if (!fits) return std::move(fits).error();
-    PyRef doc(document_from_inner(std::move(model)));
+    PyRef doc(document_from_inner(state, std::move(model)));
     if (!doc) return Error::fetch();
     return into_typed(doc.get(), Path{Key::str("_")}, 0);
 }
@@ -242,9 +243,10 @@ PyType_Spec item_spec = {
 }  // namespace
 
 PyObject* create_item_type(PyObject* module) {
-    PyObject* type = PyType_FromModuleAndSpec(module, &item_spec, nullptr);
-    if (type) disallow_instantiation(type);
-    return type;
+    PyRef type(PyType_FromModuleAndSpec(module, &item_spec, nullptr));
+    if (!type || add_static_methods(type.get(), module, item_static_methods) < 0) return nullptr;
+    disallow_instantiation(type.get());
+    return type.release();
 }
 
 }  // namespace quillon

@@ -19,9 +19,10 @@ struct ItemProxyObject {
     LiveReference live;  // known to the document's trie while this exists
 
     DocumentObject* document() const { return as_document(doc); }
+    ModuleState* state() const { return document()->state; }
 };
 
-inline bool is_item_proxy(PyObject* o) { return PyObject_TypeCheck(o, classes.item); }
+inline bool is_item_proxy(PyObject* o) { return is_instance_of(o, &ModuleState::item); }
 inline ItemProxyObject* as_proxy(PyObject* o) { return reinterpret_cast<ItemProxyObject*>(o); }
 
 }  // namespace quillon
@@ -51,8 +52,8 @@ Result<PyRef> resolve_proxy(PyObject* obj);
 // and placed under "_" in a new private document. With `class_name` set, the
 // narrowed class must be `required_class`, otherwise ValueError
 // "<class_name>.parse() requires a <kind_word> value, got <class>".
-Result<PyRef> parse_as(PyObject* text, const char* class_name = nullptr, PyTypeObject* required_class = nullptr,
-                       const char* kind_word = nullptr);
+Result<PyRef> parse_as(ModuleState* state, PyObject* text, const char* class_name = nullptr,
+                       PyTypeObject* required_class = nullptr, const char* kind_word = nullptr);
 
 // Detached results (the + and * of ListItem, the | of DictItem) are built in
 // a model document of their own under the single root key "_".
@@ -60,7 +61,7 @@ Result<PyRef> parse_as(PyObject* text, const char* class_name = nullptr, PyTypeO
 toml::Item& place_detached(toml::DocumentMut& model, toml::Item item);
 // A new private document for `model` and the narrowed reference to its "_"
 // (stamp 0). ValueError when what the call brought in would lie too deep.
-Result<PyRef> detached_result(toml::DocumentMut model);
+Result<PyRef> detached_result(ModuleState* state, toml::DocumentMut model);
 
 // Shared access to what a reference designates: the reference's own guard and
 // its document's guard are held for the lifetime of this object, taken before

@@ -7,7 +7,7 @@
 #include "kinds.hpp"
 #include "list_decor.hpp"
 #include "prefix_parts.hpp"
-#include "types.hpp"
+#include "module_state.hpp"
 
 namespace quillon {
 
@@ -232,14 +232,7 @@ Result<ArrayLike> as_array_like_mut(toml::Item& item, const char* op) {
 }
 
 bool is_list_like(PyObject* obj) {
-    if (PyList_Check(obj)) return true;
-    if (!classes.list_item) return false;
-    int r = PyObject_IsInstance(obj, reinterpret_cast<PyObject*>(classes.list_item));
-    if (r < 0) {
-        PyErr_Clear();
-        return false;
-    }
-    return r == 1;
+    return PyList_Check(obj) || is_instance_of(obj, &ModuleState::list_item);
 }
 
 Result<toml::Table> require_table(toml::Item item) {

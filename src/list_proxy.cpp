@@ -130,10 +130,11 @@ ElementEquals equals_object(PyObject* needle) {
         return raise_obj(std::move(st).error());                          \
     }
 
-PyObject* list_item_parse(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
+PyObject* list_item_parse(PyObject* module, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
     return boundary([&]() -> PyObject* {
         BIND_OR_RAISE(kParseSignature)
-        Result<PyRef> parsed = parse_as(a[0], "ListItem", classes.list_item, "array");
+        ModuleState* state = module_state(module);
+        Result<PyRef> parsed = parse_as(state, a[0], "ListItem", state->list_item, "array");
         if (!parsed) return raise_obj(std::move(parsed).error());
         return parsed->release();
     });
@@ -295,7 +296,6 @@ PyObject* list_item_set_multiline(PyObject* self, PyObject* const* args, Py_ssiz
 constexpr int kMethodFlags = METH_FASTCALL | METH_KEYWORDS;
 
 PyMethodDef list_item_methods[] = {
-    {"parse", QUILLON_FASTCALL(list_item_parse), kMethodFlags | METH_STATIC, "parse(text)\n--\n\n"},
     {"pop", QUILLON_FASTCALL(list_item_pop), kMethodFlags, "pop($self, index=None, /)\n--\n\n"},
     {"append", QUILLON_FASTCALL(list_item_append), kMethodFlags, "append($self, value, /)\n--\n\n"},
     {"insert", QUILLON_FASTCALL(list_item_insert), kMethodFlags, "insert($self, index, value, /)\n--\n\n"},
@@ -323,12 +323,18 @@ PyType_Spec list_item_spec = {
     "quillon.ListItem", 0, 0, Py_TPFLAGS_DEFAULT | kNoConstructorFlag, list_item_slots,
 };
 
+PyMethodDef list_item_static_methods[] = {
+    {"parse", QUILLON_FASTCALL(list_item_parse), kMethodFlags, "parse(text)\n--\n\n"},
+    {nullptr, nullptr, 0, nullptr},
+};
+
 }  // namespace
 
 PyObject* create_list_item_type(PyObject* module, PyObject* item_type) {
-    PyObject* type = PyType_FromModuleAndSpec(module, &list_item_spec, item_type);
-    if (type) disallow_instantiation(type);
-    return type;
+    PyRef type(PyType_FromModuleAndSpec(module, &list_item_spec, item_type));
+    if (!type || add_static_methods(type.get(), module, list_item_static_methods) < 0) return nullptr;
+    disallow_instantiation(type.get());
+    return type.release();
 }
 
 }  // namespace quillon

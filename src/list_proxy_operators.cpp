@@ -14,7 +14,7 @@
 namespace quillon {
 namespace {
 
-bool is_list_item(PyObject* obj) { return PyObject_TypeCheck(obj, classes.list_item); }
+bool is_list_item(PyObject* obj) { return is_instance_of(obj, &ModuleState::list_item); }
 
 Error out_of_memory() {
     PyErr_NoMemory();
@@ -43,8 +43,8 @@ Result<bool> clone_elements_into(const toml::Item& source, toml::Item& target, s
 }
 
 // The detached result built in `model`, as a new ListItem.
-PyObject* wrap_result(toml::DocumentMut model) {
-    Result<PyRef> typed = detached_result(std::move(model));
+PyObject* wrap_result(ModuleState* state, toml::DocumentMut model) {
+    Result<PyRef> typed = detached_result(state, std::move(model));
     if (!typed) return raise_obj(std::move(typed).error());
     return typed->release();
 }
@@ -61,7 +61,7 @@ PyObject* add(PyObject* a, PyObject* b) {
         if (!other) return raise_obj(std::move(other).error());
         Result<bool> same_kind = clone_elements_into(*other, slot, 1);
         if (!same_kind) return raise_obj(std::move(same_kind).error());
-        if (*same_kind) return wrap_result(std::move(model));
+        if (*same_kind) return wrap_result(as_proxy(a)->state(), std::move(model));
     }
     Result<std::vector<toml::Item>> items = extract_items(b);
     if (!items) return raise_obj(std::move(items).error());
@@ -69,7 +69,7 @@ PyObject* add(PyObject* a, PyObject* b) {
     if (!seq) return raise_obj(std::move(seq).error());
     Status done = item_extend(*seq, std::move(*items));
     if (!done) return raise_obj(std::move(done).error());
-    return wrap_result(std::move(model));
+    return wrap_result(as_proxy(a)->state(), std::move(model));
 }
 
 // b + a, only `a` a ListItem: b's elements in a fresh sequence of a's kind,
@@ -91,7 +91,7 @@ PyObject* reflected_add(PyObject* a, PyObject* b) {
     if (!done) return raise_obj(std::move(done).error());
     Result<bool> copied = clone_elements_into(*own, slot, 1);
     if (!copied) return raise_obj(std::move(copied).error());
-    return wrap_result(std::move(model));
+    return wrap_result(as_proxy(a)->state(), std::move(model));
 }
 
 // The repeat count of * and *=; nullopt when `n` is not an integer that fits
@@ -121,7 +121,7 @@ PyObject* repeat(PyObject* a, PyObject* n) {
         Result<bool> copied = clone_elements_into(source, slot, static_cast<size_t>(*count - 1));
         if (!copied) return raise_obj(std::move(copied).error());
     }
-    return wrap_result(std::move(model));
+    return wrap_result(as_proxy(a)->state(), std::move(model));
 }
 
 }  // namespace

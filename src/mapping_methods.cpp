@@ -58,7 +58,7 @@ bool is_own(PyObject* obj) {
     if constexpr (C == MappingClass::Document) {
         return is_document(obj);
     } else {
-        return PyObject_TypeCheck(obj, classes.dict_item);
+        return is_instance_of(obj, &ModuleState::dict_item);
     }
 }
 
@@ -215,8 +215,9 @@ PyObject* merged_copy(PyObject* self, PyObject* other) {
     }
     Result<ReplacedKeys> merged = merge_other_into(*copy, other, &model);
     if (!merged) return raise_obj(std::move(merged).error());
-    if (whole_document) return document_from_inner(std::move(model));
-    Result<PyRef> typed = detached_result(std::move(model));
+    ModuleState* state = table_document(self)->state;
+    if (whole_document) return document_from_inner(state, std::move(model));
+    Result<PyRef> typed = detached_result(state, std::move(model));
     if (!typed) return raise_obj(std::move(typed).error());
     return typed->release();
 }
@@ -243,9 +244,9 @@ PyObject* view(PyObject* self, PyTypeObject* type) {
     return made->release();
 }
 
-PyObject* keys(const Bound&, PyObject* self) { return view(self, classes.keys_view); }
-PyObject* values(const Bound&, PyObject* self) { return view(self, classes.values_view); }
-PyObject* items(const Bound&, PyObject* self) { return view(self, classes.items_view); }
+PyObject* keys(const Bound&, PyObject* self) { return view(self, table_document(self)->state->keys_view); }
+PyObject* values(const Bound&, PyObject* self) { return view(self, table_document(self)->state->values_view); }
+PyObject* items(const Bound&, PyObject* self) { return view(self, table_document(self)->state->items_view); }
 
 // ---- members ----
 

@@ -1,14 +1,12 @@
-// Module entry point: creates the class objects, publishes them in the module
-// and its __all__, and registers the container classes with collections.abc.
+// Module entry point: creates the class objects in the module's state,
+// publishes them in the module and its __all__, and registers the container
+// classes with collections.abc.
 // QUILLON_VERSION comes from the build, which reads the distribution version.
 #include "boundary.hpp"
+#include "module_state.hpp"
 #include "type_factories.hpp"
-#include "types.hpp"
 
 namespace quillon {
-
-ClassObjects classes;
-
 namespace {
 
 const char kRegistrationScript[] =
@@ -36,13 +34,13 @@ int add_class(PyObject* module, const char* name, PyObject* type) {
     return PyObject_SetAttrString(module, name, type);
 }
 
-// Creates a class, keeps a strong reference in `slot` and publishes it.
+// Creates a class, keeps a strong reference in `slot` of the module's state
+// and publishes it.
 template <class Create>
 int make_class(PyObject* module, const char* name, PyTypeObject*& slot, Create&& create) {
     PyObject* type = create();
     if (!type) return -1;
-    Py_XDECREF(slot);
-    slot = reinterpret_cast<PyTypeObject*>(type);
+    Py_XSETREF(slot, reinterpret_cast<PyTypeObject*>(type));
     return add_class(module, name, type);
 }
 
@@ -72,18 +70,19 @@ int module_exec(PyObject* module) {
             PyErr_SetString(PyExc_TypeError, "expected a module object");
             return -1;
         }
-        if (make_class(module, "Document", classes.document, [&] { return create_document_type(module); }) < 0 ||
-            make_class(module, "Item", classes.item, [&] { return create_item_type(module); }) < 0) {
+        ModuleState& state = *module_state(module);
+        if (make_class(module, "Document", state.document, [&] { return create_document_type(module); }) < 0 ||
+            make_class(module, "Item", state.item, [&] { return create_item_type(module); }) < 0) {
             return -1;
         }
-        PyObject* item = reinterpret_cast<PyObject*>(classes.item);
-        if (make_class(module, "DictItem", classes.dict_item, [&] { return create_dict_item_type(module, item); }) < 0 ||
-            make_class(module, "ListItem", classes.list_item, [&] { return create_list_item_type(module, item); }) < 0 ||
-            make_class(module, "ScalarItem", classes.scalar_item,
+        PyObject* item = reinterpret_cast<PyObject*>(state.item);
+        if (make_class(module, "DictItem", state.dict_item, [&] { return create_dict_item_type(module, item); }) < 0 ||
+            make_class(module, "ListItem", state.list_item, [&] { return create_list_item_type(module, item); }) < 0 ||
+            make_class(module, "ScalarItem", state.scalar_item,
                        [&] { return create_scalar_item_type(module, item); }) < 0 ||
-            make_class(module, "KeysView", classes.keys_view, [&] { return create_keys_view_type(module); }) < 0 ||
-            make_class(module, "ValuesView", classes.values_view, [&] { return create_values_view_type(module); }) < 0 ||
-            make_class(module, "ItemsView", classes.items_view, [&] { return create_items_view_type(module); }) < 0) {
+            make_class(module, "KeysView", state.keys_view, [&] { return create_keys_view_type(module); }) < 0 ||
+            make_class(module, "ValuesView", state.values_view, [&] { return create_values_view_type(module); }) < 0 ||
+            make_class(module, "ItemsView", state.items_view, [&] { return create_items_view_type(module); }) < 0) {
             return -1;
         }
         if (register_with_abc(module) < 0) return -1;
@@ -91,24 +90,59 @@ int module_exec(PyObject* module) {
     });
 }
 
+int module_traverse(PyObject* module, visitproc visit, void* arg) {
+    ModuleState* state = module_state(module);
+    if (!state) return 0;
+    Py_VISIT(state->document);
+    Py_VISIT(state->item);
+    Py_VISIT(state->dict_item);
+    Py_VISIT(state->list_item);
+    Py_VISIT(state->scalar_item);
+    Py_VISIT(state->keys_view);
+    Py_VISIT(state->values_view);
+    Py_VISIT(state->items_view);
+    return 0;
+}
+
+int module_clear(PyObject* module) {
+    ModuleState* state = module_state(module);
+    if (!state) return 0;
+    Py_CLEAR(state->document);
+    Py_CLEAR(state->item);
+    Py_CLEAR(state->dict_item);
+    Py_CLEAR(state->list_item);
+    Py_CLEAR(state->scalar_item);
+    Py_CLEAR(state->keys_view);
+    Py_CLEAR(state->values_view);
+    Py_CLEAR(state->items_view);
+    return 0;
+}
+
+void module_free(void* module) { module_clear(static_cast<PyObject*>(module)); }
+
 PyModuleDef_Slot module_slots[] = {
     {Py_mod_exec, reinterpret_cast<void*>(module_exec)},
+#ifdef Py_mod_multiple_interpreters
+    // Not under a GIL per interpreter: the datetime C API table is process-wide.
+    {Py_mod_multiple_interpreters, Py_MOD_MULTIPLE_INTERPRETERS_SUPPORTED},
+#endif
     {0, nullptr},
 };
+
+}  // namespace
 
 PyModuleDef module_def = {
     PyModuleDef_HEAD_INIT,
     "quillon",
     "",
-    0,
+    static_cast<Py_ssize_t>(sizeof(ModuleState)),
     nullptr,
     module_slots,
-    nullptr,
-    nullptr,
-    nullptr,
+    module_traverse,
+    module_clear,
+    module_free,
 };
 
-}  // namespace
 }  // namespace quillon
 
 PyMODINIT_FUNC PyInit_quillon(void) { return PyModuleDef_Init(&quillon::module_def); }

@@ -14,21 +14,20 @@ constexpr Param kParseParams[] = {{"text", ParamKind::PositionalOrKeyword, true}
 constexpr Signature kParseSignature{"ScalarItem.parse()", kParseParams};
 
 // parse(text): a fragment that must narrow to ScalarItem.
-PyObject* scalar_item_parse(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
+PyObject* scalar_item_parse(PyObject* module, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
     return boundary([&]() -> PyObject* {
         Bound a;
         if (Status st = bind_fastcall(kParseSignature, args, nargs, kwnames, a); !st) {
             return std::move(st).error().raise();
         }
-        Result<PyRef> parsed = parse_as(a[0], "ScalarItem", classes.scalar_item, "scalar");
+        ModuleState* state = module_state(module);
+        Result<PyRef> parsed = parse_as(state, a[0], "ScalarItem", state->scalar_item, "scalar");
         if (!parsed) return std::move(parsed).error().raise();
         return parsed->release();
     });
 }
 
 PyMethodDef scalar_item_methods[] = {
-    {"parse", reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(scalar_item_parse)),
-     METH_FASTCALL | METH_KEYWORDS | METH_STATIC, "parse(text)\n--\n\n"},
     {"__format__", reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(scalar_format)),
      METH_FASTCALL | METH_KEYWORDS, "__format__($self, spec)\n--\n\n"},
     {nullptr, nullptr, 0, nullptr},
@@ -63,12 +62,19 @@ PyType_Spec scalar_item_spec = {
     "quillon.ScalarItem", 0, 0, Py_TPFLAGS_DEFAULT | kNoConstructorFlag, scalar_item_slots,
 };
 
+PyMethodDef scalar_item_static_methods[] = {
+    {"parse", reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(scalar_item_parse)),
+     METH_FASTCALL | METH_KEYWORDS, "parse(text)\n--\n\n"},
+    {nullptr, nullptr, 0, nullptr},
+};
+
 }  // namespace
 
 PyObject* create_scalar_item_type(PyObject* module, PyObject* item_type) {
-    PyObject* type = PyType_FromModuleAndSpec(module, &scalar_item_spec, item_type);
-    if (type) disallow_instantiation(type);
-    return type;
+    PyRef type(PyType_FromModuleAndSpec(module, &scalar_item_spec, item_type));
+    if (!type || add_static_methods(type.get(), module, scalar_item_static_methods) < 0) return nullptr;
+    disallow_instantiation(type.get());
+    return type.release();
 }
 
 }  // namespace quillon

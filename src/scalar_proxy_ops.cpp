@@ -6,12 +6,12 @@
 #include "item_protocol.hpp"
 #include "item_proxy.hpp"
 #include "raise.hpp"
-#include "types.hpp"
+#include "module_state.hpp"
 
 namespace quillon {
 namespace {
 
-bool is_scalar_item(PyObject* o) { return PyObject_TypeCheck(o, classes.scalar_item); }
+bool is_scalar_item(PyObject* o) { return is_instance_of(o, &ModuleState::scalar_item); }
 
 // The plain value. The access to the document ends on return, so the
 // operation applied to the value may run any Python code, edits included.

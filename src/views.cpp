@@ -46,8 +46,9 @@ namespace {
 enum class Element { Key, Value, Pair };
 
 Element element_of(PyObject* self) {
-    if (Py_IS_TYPE(self, classes.keys_view)) return Element::Key;
-    if (Py_IS_TYPE(self, classes.values_view)) return Element::Value;
+    const ModuleState* state = as_view(self)->state();
+    if (Py_IS_TYPE(self, state->keys_view)) return Element::Key;
+    if (Py_IS_TYPE(self, state->values_view)) return Element::Value;
     return Element::Pair;
 }
 

@@ -21,10 +21,11 @@ struct ViewObject {
     LiveReference live;  // known to the document's trie while this exists
 
     DocumentObject* document() const { return as_document(doc); }
+    ModuleState* state() const { return document()->state; }
 };
 
 inline ViewObject* as_view(PyObject* o) { return reinterpret_cast<ViewObject*>(o); }
-inline bool is_keys_view(PyObject* o) { return Py_IS_TYPE(o, classes.keys_view); }
+inline bool is_keys_view(PyObject* o) { return is_instance_of(o, &ModuleState::keys_view); }
 
 // A new view of class `type` (one of the three view classes) on the table at
 // `path` of `doc`, stamped with the document's current generation. The path
