@@ -20,7 +20,7 @@
 #include <vector>
 
 #include "datetime.hpp"
-#include "key_text.hpp"
+#include "decoded_text.hpp"
 #include "raw_string.hpp"
 
 namespace toml {
@@ -81,7 +81,7 @@ private:
 
 // A TOML key (one part of a key path). Equality and lookup use `key` only.
 struct Key {
-    KeyText key;            // decoded text
+    DecodedText key;            // decoded text
     RawString repr;         // source spelling (quotes included), or absent
     Decor leaf_decor;       // around the key where it is the last part of its path
 
@@ -264,7 +264,7 @@ struct InlineTable {
     Table into_table() &&;
 };
 
-using ValueVariant = std::variant<Formatted<std::string>, Formatted<int64_t>, Formatted<double>,
+using ValueVariant = std::variant<Formatted<DecodedText>, Formatted<int64_t>, Formatted<double>,
                                   Formatted<bool>, Formatted<Datetime>, Array, InlineTable>;
 
 enum class ValueKind : uint8_t { String, Integer, Float, Boolean, Datetime, Array, InlineTable };
@@ -272,14 +272,14 @@ enum class ValueKind : uint8_t { String, Integer, Float, Boolean, Datetime, Arra
 struct Value {
     ValueVariant v;
 
-    Value() : v(Formatted<std::string>()) {}
+    Value() : v(Formatted<DecodedText>()) {}
     template <class T>
     Value(T&& x)
         requires std::is_constructible_v<ValueVariant, T&&> &&
                  (!std::is_same_v<std::remove_cvref_t<T>, Value>)
         : v(std::forward<T>(x)) {}
 
-    static Value string(std::string s) { return Value(Formatted<std::string>(std::move(s))); }
+    static Value string(DecodedText s) { return Value(Formatted<DecodedText>(std::move(s))); }
     static Value integer(int64_t i) { return Value(Formatted<int64_t>(i)); }
     static Value floating(double d) { return Value(Formatted<double>(d)); }
     static Value boolean(bool b) { return Value(Formatted<bool>(b)); }
@@ -295,8 +295,8 @@ struct Value {
     bool is_inline_table() const { return kind() == ValueKind::InlineTable; }
     bool is_scalar() const { return kind() < ValueKind::Array; }
 
-    Formatted<std::string>* as_string() { return std::get_if<Formatted<std::string>>(&v); }
-    const Formatted<std::string>* as_string() const { return std::get_if<Formatted<std::string>>(&v); }
+    Formatted<DecodedText>* as_string() { return std::get_if<Formatted<DecodedText>>(&v); }
+    const Formatted<DecodedText>* as_string() const { return std::get_if<Formatted<DecodedText>>(&v); }
     Formatted<int64_t>* as_integer() { return std::get_if<Formatted<int64_t>>(&v); }
     const Formatted<int64_t>* as_integer() const { return std::get_if<Formatted<int64_t>>(&v); }
     Formatted<double>* as_float() { return std::get_if<Formatted<double>>(&v); }

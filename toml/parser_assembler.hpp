@@ -66,7 +66,7 @@ private:
     }
     // The key text just decoded into key_text_ from the key part at `s`:
     // borrowed from the source where it is spelled as it decodes.
-    KeyText key_text(Span s) const;
+    DecodedText key_text(Span s) const;
 
     // Appends the parts of the key at the cursor to parts_, decoding each.
     void read_key();
@@ -106,7 +106,7 @@ private:
     // Key parts being read; nested inline tables append after their parent's
     // parts and cut back to them when done.
     std::vector<KeyPart> parts_;
-    std::string key_text_;  // scratch for decoding key parts
+    std::string key_text_;  // scratch for decoding key parts and strings
     // The keys of the path just descended, as written on the current line.
     std::vector<const Key*> written_;
 

@@ -17,7 +17,7 @@ constexpr size_t kMaxKeyParts = 80;
 
 }  // namespace
 
-KeyText Assembler::key_text(Span s) const {
+DecodedText Assembler::key_text(Span s) const {
     std::string_view spelled(src_.data() + s.start, s.size());
     // A quoted key's text, when it has no escapes, is what stands between
     // its quotes.
@@ -25,9 +25,9 @@ KeyText Assembler::key_text(Span s) const {
         spelled = spelled.substr(1, spelled.size() - 2);
     }
     if (borrow_ && spelled == key_text_ && spelled.size() <= RawString::kBorrowMax) {
-        return KeyText::borrowed(RawString::borrowed_unchecked(spelled.data(), spelled.size()));
+        return DecodedText::borrowed(RawString::borrowed_unchecked(spelled.data(), spelled.size()));
     }
-    return KeyText(key_text_);
+    return DecodedText(key_text_);
 }
 
 void Assembler::read_key() {

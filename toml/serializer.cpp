@@ -125,7 +125,7 @@ struct Renderer {
             v.v);
     }
 
-    void default_repr(const std::string& s) {
+    void default_repr(std::string_view s) {
         out.append_with([&](std::string& o) { default_string_repr(s, o); });
     }
     void default_repr(int64_t i) {

@@ -1,6 +1,6 @@
-// The decoded text of a key, in eight bytes.
+// The decoded text of a key or a string value, in eight bytes.
 //
-// A parsed key whose source spelling is its text (bare keys, quoted keys
+// A parsed text whose source spelling holds it verbatim (bare keys, strings
 // without escapes) borrows it from the source; other texts are held in place
 // (up to 7 bytes) or on the heap. Copies own their text, as RawString's do.
 // Reads like a std::string_view.
@@ -13,15 +13,15 @@
 
 namespace toml {
 
-class KeyText {
+class DecodedText {
 public:
-    KeyText() noexcept = default;
-    KeyText(std::string_view text) : s_(text) {}
-    KeyText(const std::string& text) : s_(std::string_view(text)) {}
-    KeyText(const char* text) : s_(std::string_view(text)) {}
+    DecodedText() noexcept = default;
+    DecodedText(std::string_view text) : s_(text) {}
+    DecodedText(const std::string& text) : s_(std::string_view(text)) {}
+    DecodedText(const char* text) : s_(std::string_view(text)) {}
     // `text` must outlive this key text and its moved-to successors.
-    static KeyText borrowed(RawString text) noexcept {
-        KeyText k;
+    static DecodedText borrowed(RawString text) noexcept {
+        DecodedText k;
         k.s_ = std::move(text);
         return k;
     }
@@ -38,15 +38,15 @@ public:
     auto begin() const noexcept { return view().begin(); }
     auto end() const noexcept { return view().end(); }
 
-    friend bool operator==(const KeyText& a, const KeyText& b) noexcept { return a.view() == b.view(); }
-    friend bool operator==(const KeyText& a, std::string_view b) noexcept { return a.view() == b; }
-    friend bool operator==(const KeyText& a, const std::string& b) noexcept { return a.view() == b; }
-    friend bool operator==(const KeyText& a, const char* b) noexcept { return a.view() == b; }
-    friend auto operator<=>(const KeyText& a, const KeyText& b) noexcept { return a.view() <=> b.view(); }
+    friend bool operator==(const DecodedText& a, const DecodedText& b) noexcept { return a.view() == b.view(); }
+    friend bool operator==(const DecodedText& a, std::string_view b) noexcept { return a.view() == b; }
+    friend bool operator==(const DecodedText& a, const std::string& b) noexcept { return a.view() == b; }
+    friend bool operator==(const DecodedText& a, const char* b) noexcept { return a.view() == b; }
+    friend auto operator<=>(const DecodedText& a, const DecodedText& b) noexcept { return a.view() <=> b.view(); }
 
 private:
     RawString s_;  // absent reads as ""
 };
-static_assert(sizeof(KeyText) == 8);
+static_assert(sizeof(DecodedText) == 8);
 
 }  // namespace toml
