@@ -134,7 +134,7 @@ Result<bool> float_eq(double value, PyObject* obj) {
     return python_eq(mine.get(), obj);
 }
 
-Result<bool> string_eq(const std::string& value, PyObject* obj) {
+Result<bool> string_eq(std::string_view value, PyObject* obj) {
     if (!PyUnicode_Check(obj)) return false;
     Py_ssize_t n = 0;
     const char* s = PyUnicode_AsUTF8AndSize(obj, &n);

@@ -185,3 +185,50 @@ def test_source_text_is_released_with_the_document(valid):
     assert sys.getrefcount(text) - before == (5 if valid else 0)
     del docs
     assert sys.getrefcount(text) == before
+
+
+# Keys and string values spelled without escapes point into the source too.
+DECODED_TEXTS = (
+    '"a quoted key without escapes" = "a string value that is long enough"\n'
+    "bare_key_that_is_long_enough = 'literal text that is long enough'\n"
+    '"escaped \\u00e9 key" = "escaped \\t value, long enough to be held"\n'
+    'ml = """\nmulti-line text that is long enough\n"""\n'
+    "[tbl.'dotted part that is long enough']\n"
+    'inner_key_long_enough = "inner value long enough to be borrowed"\n'
+    'arr = ["element string long enough", { inline_key_long_enough = "inline value long enough" }]\n'
+)
+
+
+def _whole(doc):
+    return doc
+
+
+def _copied(doc):
+    return copy.deepcopy(doc)
+
+
+def _moved(doc):
+    other = Document.parse("x = 1\n")
+    for key in list(doc):
+        other[key] = doc[key]
+    del other["x"]
+    return other
+
+
+def _merged(doc):
+    other = Document.parse("")
+    other.update(doc)
+    return other
+
+
+@pytest.mark.parametrize("take", [_whole, _copied, _moved, _merged])
+def test_keys_and_strings_outlive_their_source_text(take):
+    import tomllib
+
+    text = fresh(DECODED_TEXTS)
+    doc = Document.parse(text)
+    kept = take(doc)
+    del doc, text
+    churn()
+    assert kept.value == tomllib.loads(DECODED_TEXTS)
+    assert tomllib.loads(kept.as_toml()) == tomllib.loads(DECODED_TEXTS)

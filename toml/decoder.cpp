@@ -66,13 +66,43 @@ void decode_key_part(std::string_view source, Span span, Quoting quoting, ErrorS
     decode_string(t, quoting, r, out);
 }
 
-void decode_scalar(std::string_view source, Span span, Quoting quoting, ErrorSink& errors, Value& out) {
+namespace {
+
+// Where a decoded string stands verbatim in its token `t`, if it does: between
+// the quotes, after the line break that opens a multi-line string.
+bool verbatim_in(std::string_view t, Quoting quoting, std::string_view decoded, std::string_view& at) {
+    size_t quotes = quoting == Quoting::MlBasic || quoting == Quoting::MlLiteral ? 3 : 1;
+    if (t.size() < 2 * quotes) return false;
+    std::string_view content = t.substr(quotes, t.size() - 2 * quotes);
+    if (quotes == 3) {
+        if (content.starts_with('\n')) {
+            content.remove_prefix(1);
+        } else if (content.starts_with("\r\n")) {
+            content.remove_prefix(2);
+        }
+    }
+    if (content != decoded) return false;
+    at = content;
+    return true;
+}
+
+}  // namespace
+
+void decode_scalar(std::string_view source, Span span, Quoting quoting, ErrorSink& errors, Value& out,
+                   std::string& scratch, bool borrow) {
     std::string_view t = source.substr(span.start, span.size());
     Reporter r(errors, span.start);
     if (quoting == Quoting::Unquoted) {
         out = decode_unquoted(t, r);
+        return;
+    }
+    scratch.clear();
+    decode_string(t, quoting, r, scratch);
+    std::string_view at;
+    if (borrow && scratch.size() <= RawString::kBorrowMax && verbatim_in(t, quoting, scratch, at)) {
+        out.v.emplace<Formatted<DecodedText>>(DecodedText::borrowed(RawString::borrowed_unchecked(at.data(), at.size())));
     } else {
-        decode_string(t, quoting, r, out.v.emplace<Formatted<std::string>>().value);
+        out.v.emplace<Formatted<DecodedText>>(DecodedText(std::string_view(scratch)));
     }
 }
 

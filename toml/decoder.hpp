@@ -21,7 +21,10 @@ void decode_key_part(std::string_view source, Span span, Quoting quoting, ErrorS
 // Decodes a scalar whose text is source[span] (for unquoted scalars, the
 // joined run of atoms, dots and single whitespace tokens) and builds the model
 // value into `out` (replacing what it held). Its repr and decor are absent. On
-// error `out` becomes a String value and the error is reported.
-void decode_scalar(std::string_view source, Span span, Quoting quoting, ErrorSink& errors, Value& out);
+// error `out` becomes a String value and the error is reported. `scratch` is
+// room for decoding strings; with `borrow`, a string whose token holds its
+// text verbatim points into `source` (which the caller keeps alive).
+void decode_scalar(std::string_view source, Span span, Quoting quoting, ErrorSink& errors, Value& out,
+                   std::string& scratch, bool borrow);
 
 }  // namespace toml

@@ -37,7 +37,7 @@ uint64_t hash_key(std::string_view s) {
 
 inline uint32_t tag_of(uint64_t h) { return static_cast<uint32_t>(h >> 32); }
 
-inline bool same_text(const std::string& a, std::string_view b) {
+inline bool same_text(std::string_view a, std::string_view b) {
     return a.size() == b.size() && (b.empty() || std::memcmp(a.data(), b.data(), b.size()) == 0);
 }
 

@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "datetime.hpp"
+#include "decoded_text.hpp"
 #include "raw_string.hpp"
 
 namespace toml {
@@ -80,26 +81,49 @@ private:
 
 // A TOML key (one part of a key path). Equality and lookup use `key` only.
 struct Key {
-    std::string key;        // decoded text
+    DecodedText key;            // decoded text
     RawString repr;         // source spelling (quotes included), or absent
     Decor leaf_decor;       // around the key where it is the last part of its path
-    Decor dotted_decor;     // around the key where it is an inner part, around "."
+
+    Key() = default;
+    explicit Key(std::string_view text) : key(text) {}
+    Key(const Key& o);
+    Key(Key&& o) noexcept
+        : key(std::move(o.key)), repr(std::move(o.repr)), leaf_decor(std::move(o.leaf_decor)),
+          dots_(std::exchange(o.dots_, 0)) {}
+    Key& operator=(const Key& o);
+    Key& operator=(Key&& o) noexcept;
+    ~Key() { release_dots(); }
+
+    // Around the key where it is an inner part, around "." (and, for the
+    // last part of a dotted path, after the "." before it).
+    const Decor& dotted_decor() const noexcept;
+    void set_dotted_decor(Decor d);
+    void clear_dotted_decor();
     // The inner parts as written before this key on its own key/value line or
     // header (each with its repr and dotted decor), for a path whose inner
     // parts are shared with other lines in the tree and spelled differently
     // there. Rendering uses them while the path still has the same key texts.
     // Null when the tree's own keys spell the path as written.
-    Box<std::vector<Key>> written_prefix;
+    const std::vector<Key>* written_prefix() const noexcept;
+    void set_written_prefix(std::vector<Key> parts);
 
-    Key() = default;
-    explicit Key(std::string text) : key(std::move(text)) {}
     // Forget the recorded spelling and decors (what replacing an entry does).
     void reset_format() {
         repr.reset();
         leaf_decor.clear();
-        dotted_decor.clear();
-        written_prefix.reset();
+        release_dots();
     }
+
+private:
+    struct Dots;
+    // Most keys have no written prefix and a dotted decor whose sides are
+    // each absent or empty: values 0-3 say which sides are empty (bit 0 the
+    // prefix, bit 1 the suffix). Anything else lives in an owned Dots block.
+    static constexpr uintptr_t kPlainDots = 4;
+    uintptr_t dots_ = 0;
+    Dots* dots_block() const noexcept { return dots_ >= kPlainDots ? reinterpret_cast<Dots*>(dots_) : nullptr; }
+    void release_dots() noexcept;
 };
 
 // Insertion-ordered map from key text to model item, shared by tables and
@@ -240,7 +264,7 @@ struct InlineTable {
     Table into_table() &&;
 };
 
-using ValueVariant = std::variant<Formatted<std::string>, Formatted<int64_t>, Formatted<double>,
+using ValueVariant = std::variant<Formatted<DecodedText>, Formatted<int64_t>, Formatted<double>,
                                   Formatted<bool>, Formatted<Datetime>, Array, InlineTable>;
 
 enum class ValueKind : uint8_t { String, Integer, Float, Boolean, Datetime, Array, InlineTable };
@@ -248,14 +272,14 @@ enum class ValueKind : uint8_t { String, Integer, Float, Boolean, Datetime, Arra
 struct Value {
     ValueVariant v;
 
-    Value() : v(Formatted<std::string>()) {}
+    Value() : v(Formatted<DecodedText>()) {}
     template <class T>
     Value(T&& x)
         requires std::is_constructible_v<ValueVariant, T&&> &&
                  (!std::is_same_v<std::remove_cvref_t<T>, Value>)
         : v(std::forward<T>(x)) {}
 
-    static Value string(std::string s) { return Value(Formatted<std::string>(std::move(s))); }
+    static Value string(DecodedText s) { return Value(Formatted<DecodedText>(std::move(s))); }
     static Value integer(int64_t i) { return Value(Formatted<int64_t>(i)); }
     static Value floating(double d) { return Value(Formatted<double>(d)); }
     static Value boolean(bool b) { return Value(Formatted<bool>(b)); }
@@ -271,8 +295,8 @@ struct Value {
     bool is_inline_table() const { return kind() == ValueKind::InlineTable; }
     bool is_scalar() const { return kind() < ValueKind::Array; }
 
-    Formatted<std::string>* as_string() { return std::get_if<Formatted<std::string>>(&v); }
-    const Formatted<std::string>* as_string() const { return std::get_if<Formatted<std::string>>(&v); }
+    Formatted<DecodedText>* as_string() { return std::get_if<Formatted<DecodedText>>(&v); }
+    const Formatted<DecodedText>* as_string() const { return std::get_if<Formatted<DecodedText>>(&v); }
     Formatted<int64_t>* as_integer() { return std::get_if<Formatted<int64_t>>(&v); }
     const Formatted<int64_t>* as_integer() const { return std::get_if<Formatted<int64_t>>(&v); }
     Formatted<double>* as_float() { return std::get_if<Formatted<double>>(&v); }

@@ -13,7 +13,7 @@ void fmt_entries(EntryMap& items) {
     for (Entry& e : items.entries()) {
         if (Value* v = e.item.as_value()) {
             e.key.leaf_decor.clear();
-            e.key.dotted_decor.clear();
+            e.key.clear_dotted_decor();
             v->decor().clear();
         }
     }

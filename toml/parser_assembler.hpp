@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -63,6 +64,9 @@ private:
         }
         return RawString(std::string_view(src_.data() + s.start, s.size()));
     }
+    // The key text just decoded into key_text_ from the key part at `s`:
+    // borrowed from the source where it is spelled as it decodes.
+    DecodedText key_text(Span s) const;
 
     // Appends the parts of the key at the cursor to parts_, decoding each.
     void read_key();
@@ -102,6 +106,7 @@ private:
     // Key parts being read; nested inline tables append after their parent's
     // parts and cut back to them when done.
     std::vector<KeyPart> parts_;
+    std::string key_text_;  // scratch for decoding key parts and strings
     // The keys of the path just descended, as written on the current line.
     std::vector<const Key*> written_;
 

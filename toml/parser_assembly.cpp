@@ -17,6 +17,19 @@ constexpr size_t kMaxKeyParts = 80;
 
 }  // namespace
 
+DecodedText Assembler::key_text(Span s) const {
+    std::string_view spelled(src_.data() + s.start, s.size());
+    // A quoted key's text, when it has no escapes, is what stands between
+    // its quotes.
+    if (spelled.size() != key_text_.size() && spelled.size() >= 2) {
+        spelled = spelled.substr(1, spelled.size() - 2);
+    }
+    if (borrow_ && spelled == key_text_ && spelled.size() <= RawString::kBorrowMax) {
+        return DecodedText::borrowed(RawString::borrowed_unchecked(spelled.data(), spelled.size()));
+    }
+    return DecodedText(key_text_);
+}
+
 void Assembler::read_key() {
     size_t first = parts_.size();
     Span blank_before{};
@@ -25,11 +38,15 @@ void Assembler::read_key() {
         const Event& e = take();
         KeyPart& p = parts_.emplace_back();
         p.span = e.span();
-        decode_key_part(src_, p.span, e.quoting, errors_, p.key.key);
+        decode_key_part(src_, p.span, e.quoting, errors_, key_text_);
+        p.key.key = key_text(p.span);
         p.key.repr = text(p.span);
-        if (parts_.size() - first > 1) p.key.dotted_decor.prefix = text(blank_before);
-        if (kind() != EventKind::KeySep) return;
-        p.key.dotted_decor.suffix = text(gap());
+        Decor dots;
+        if (parts_.size() - first > 1) dots.prefix = text(blank_before);
+        bool more = kind() == EventKind::KeySep;
+        if (more) dots.suffix = text(gap());
+        if (dots.prefix.is_present() || dots.suffix.is_present()) p.key.set_dotted_decor(std::move(dots));
+        if (!more) return;
         skip();  // "."
         blank_before = gap();
     }
@@ -48,8 +65,8 @@ void Assembler::report_cannot_extend(const Value& value, Span at) {
 
 // Whether a stored inner key renders as the part written on this line.
 bool same_inner_spelling(const Key& stored, const Key& written, bool after_dot) {
-    const Decor& a = stored.dotted_decor;
-    const Decor& b = written.dotted_decor;
+    const Decor& a = stored.dotted_decor();
+    const Decor& b = written.dotted_decor();
     return stored.repr.view() == written.repr.view() && a.suffix.view() == b.suffix.view() &&
            (!after_dot || a.prefix.view() == b.prefix.view());
 }
@@ -58,14 +75,14 @@ bool same_inner_spelling(const Key& stored, const Key& written, bool after_dot) 
 // were first written elsewhere, as in a . b = 1 after a.c = 2), the leaf keeps
 // this line's spelling of them.
 void Assembler::keep_written_spelling(Key& leaf) {
-    auto prefix = std::make_unique<std::vector<Key>>();
-    prefix->reserve(written_.size());
+    std::vector<Key> prefix;
+    prefix.reserve(written_.size());
     for (const Key* k : written_) {
-        Key& copy = prefix->emplace_back(k->key);
+        Key& copy = prefix.emplace_back(k->key);
         copy.repr = k->repr;
-        copy.dotted_decor = k->dotted_decor;
+        copy.set_dotted_decor(k->dotted_decor());
     }
-    leaf.written_prefix = Box<std::vector<Key>>(std::move(prefix));
+    leaf.set_written_prefix(std::move(prefix));
 }
 
 // Follows parts [0, count) from `from`; parts[count] is the leaf. `dotted` is
@@ -100,8 +117,8 @@ Table* Assembler::descend(Table& from, std::vector<KeyPart>& parts, size_t count
         }
         // A key first seen as the last part of a header has no spacing around
         // dots yet; take it from the first path that uses it as an inner part.
-        Decor& dots = entry->key.dotted_decor;
-        if (dots.prefix.is_absent() && dots.suffix.is_absent()) dots = part.key.dotted_decor;
+        const Decor& dots = entry->key.dotted_decor();
+        if (dots.prefix.is_absent() && dots.suffix.is_absent()) entry->key.set_dotted_decor(part.key.dotted_decor());
         respelled = respelled || !same_inner_spelling(entry->key, part.key, k > 0);
         written_.push_back(&part.key);
         if (ArrayOfTables* tables = entry->item.as_array_of_tables()) {
@@ -177,15 +194,15 @@ void Assembler::keep_spelling_below(Table& table, std::vector<const Key*>& path)
         Table* sub = e.item.as_table();
         ArrayOfTables* tables = e.item.as_array_of_tables();
         if (sub == nullptr && tables == nullptr) continue;
-        if (!e.key.written_prefix) {
-            auto prefix = std::make_unique<std::vector<Key>>();
-            prefix->reserve(path.size());
+        if (!e.key.written_prefix()) {
+            std::vector<Key> prefix;
+            prefix.reserve(path.size());
             for (const Key* k : path) {
-                Key& copy = prefix->emplace_back(k->key);
+                Key& copy = prefix.emplace_back(k->key);
                 copy.repr = k->repr;
-                copy.dotted_decor = k->dotted_decor;
+                copy.set_dotted_decor(k->dotted_decor());
             }
-            e.key.written_prefix = Box<std::vector<Key>>(std::move(prefix));
+            e.key.set_written_prefix(std::move(prefix));
         }
         path.push_back(&e.key);
         if (sub != nullptr) keep_spelling_below(*sub, path);
@@ -343,9 +360,11 @@ void Assembler::start_standard_table(Table* parent) {
     }
     // The old key also stands inside deeper headers; keep its spacing around
     // dots where the new header has none.
-    Decor& dots = last.key.dotted_decor;
-    if (dots.prefix.is_absent()) dots.prefix = std::move(removed->first.dotted_decor.prefix);
-    if (dots.suffix.is_absent()) dots.suffix = std::move(removed->first.dotted_decor.suffix);
+    Decor dots = last.key.dotted_decor();
+    const Decor& old_dots = removed->first.dotted_decor();
+    if (dots.prefix.is_absent()) dots.prefix = old_dots.prefix;
+    if (dots.suffix.is_absent()) dots.suffix = old_dots.suffix;
+    last.key.set_dotted_decor(std::move(dots));
     filling_ = std::move(*removed->second.as_table());
 }
 

@@ -139,6 +139,8 @@ private:
             w_ = w;
             return;
         }
+        // The block's length prefix is 32-bit.
+        if (text.size() > UINT32_MAX) throw std::bad_alloc();
         uint32_t len = static_cast<uint32_t>(text.size());
         char* block = new char[sizeof len + text.size()];
         auto addr = reinterpret_cast<uintptr_t>(block);

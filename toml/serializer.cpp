@@ -71,7 +71,7 @@ bool has_line_feed(const RawString& s) { return s.view().find('\n') != std::stri
 // The leaf's own spelling of the inner parts, when it still describes this
 // path (a table copied elsewhere keeps keys written for its old place).
 const std::vector<Key>* written_inner_parts(const Key* const* keys, size_t n) {
-    const std::vector<Key>* written = keys[n - 1]->written_prefix.get();
+    const std::vector<Key>* written = keys[n - 1]->written_prefix();
     if (!written || written->size() != n - 1) return nullptr;
     for (size_t i = 0; i + 1 < n; ++i) {
         if ((*written)[i].key != keys[i]->key) return nullptr;
@@ -95,13 +95,13 @@ struct Renderer {
                 write_side(leaf_decor.prefix, left, out);
             } else {
                 out.put('.');
-                write_side(k.dotted_decor.prefix, "", out);
+                write_side(k.dotted_decor().prefix, "", out);
             }
             write_key_repr(k, out);
             if (i + 1 == n) {
                 write_side(leaf_decor.suffix, right, out);
             } else {
-                write_side(k.dotted_decor.suffix, "", out);
+                write_side(k.dotted_decor().suffix, "", out);
             }
         }
     }
@@ -125,7 +125,7 @@ struct Renderer {
             v.v);
     }
 
-    void default_repr(const std::string& s) {
+    void default_repr(std::string_view s) {
         out.append_with([&](std::string& o) { default_string_repr(s, o); });
     }
     void default_repr(int64_t i) {
