@@ -6,6 +6,7 @@
 #include "../toml/model.hpp"
 #include "borrow.hpp"
 #include "py_ref.hpp"
+#include "source_chars.hpp"
 #include "trie.hpp"
 #include "types.hpp"
 
@@ -25,6 +26,9 @@ struct DocumentObject {
     // renderer (see toml::Table); after any other write, as_toml() renders
     // everything afresh.
     uint64_t marked_writes;
+    // Character positions in the parsed source str (null when not parsed),
+    // for copying unedited stretches out of it when rendering.
+    SourceChars* source_chars;
 };
 
 inline bool is_document(PyObject* o) { return Py_IS_TYPE(o, classes.document); }

@@ -350,7 +350,7 @@ public:
         const char* p = first ? source_start(*first) : nullptr;
         if (!p || length > static_cast<size_t>(source_.data() + source_.size() - p)) return false;
         if (has_line_feed(key.leaf_decor.prefix)) return false;
-        out_.put(std::string_view(p, length));
+        out_.put_source(std::string_view(p, length));
         first_table_ = false;
         return true;
     }
@@ -363,7 +363,7 @@ private:
         const char* p = source_start(t);
         if (!p || length > static_cast<size_t>(source_.data() + source_.size() - p)) return false;
         if (has_line_feed(last.leaf_decor.prefix)) return false;
-        out_.put(std::string_view(p, length));
+        out_.put_source(std::string_view(p, length));
         chunk.source = p;
         return true;
     }
@@ -375,7 +375,7 @@ private:
         t.source_length.set(0);
         const char* p = source_start(t);
         if (!p || !starts_at_prefix) return;
-        std::string_view written = out_.view().substr(chunk.start);
+        std::string_view written = out_.written_since(chunk.start);
         size_t room = static_cast<size_t>(source_.data() + source_.size() - p);
         if (written.empty() || written.size() > room || written.size() >= kNoSubTables) return;
         if (std::memcmp(written.data(), p, written.size()) != 0) return;
@@ -392,23 +392,23 @@ private:
 // ranks keep tree order), fixing the default prefixes that depend on order.
 void order_by_rank(RenderOutput& out, size_t start, std::vector<Chunk>& chunks) {
     std::stable_sort(chunks.begin(), chunks.end(), [](const Chunk& a, const Chunk& b) { return a.rank < b.rank; });
-    std::string_view written = out.view();
-    std::string ordered;
-    ordered.reserve(written.size() - start + chunks.size());
+    RenderOutput ordered(RenderOutput::WithSpans{});
+    ordered.borrowed_without_cr = out.borrowed_without_cr;
+    ordered.reserve(out.text().bytes.size() + chunks.size());
+    ordered.put_part(out, 0, start);
     bool first = true;
     for (const Chunk& c : chunks) {
         if (c.default_at == Chunk::kNoDefault) {
-            ordered.append(written.substr(c.start, c.end - c.start));
+            ordered.put_part(out, c.start, c.end);
         } else {
-            ordered.append(written.substr(c.start, c.default_at - c.start));
-            if (!first) ordered.push_back('\n');
+            ordered.put_part(out, c.start, c.default_at);
+            if (!first) ordered.put('\n');
             size_t rest = c.default_at + (c.default_was_line_break ? 1 : 0);
-            ordered.append(written.substr(rest, c.end - rest));
+            ordered.put_part(out, rest, c.end);
         }
         if (c.wrote_text) first = false;
     }
-    out.truncate(start);
-    out.put(ordered);
+    out.take_contents(ordered);
 }
 
 // Tables are written in tree order, each into its own stretch of the output;
@@ -511,15 +511,14 @@ void write_document(const DocumentMut& doc, RenderOutput& out) {
 
 }  // namespace
 
-void render_document(const DocumentMut& doc, std::string& text) {
-    RenderOutput out(text);
-    write_document(doc, out);
-}
+void render_document(const DocumentMut& doc, RenderOutput& out) { write_document(doc, out); }
 
-std::string_view render_document_reusing(const DocumentMut& doc, std::string& buffer) {
-    RenderOutput out(buffer, RenderOutput::Reuse{});
+void render_document(const DocumentMut& doc, std::string& text) {
+    RenderOutput out(RenderOutput::WithSpans{});
     write_document(doc, out);
-    return out.view();
+    RenderedText rendered = out.text();
+    text.reserve(text.size() + rendered.size());
+    rendered.each_piece([&](std::string_view piece, bool) { text.append(piece); });
 }
 
 std::string to_string(const DocumentMut& doc) {

@@ -10,11 +10,13 @@
 
 namespace toml {
 
+class RenderOutput;
+
 // Appends the whole document to `out`.
 void render_document(const DocumentMut& doc, std::string& out);
-// Renders into `buffer` from its start, leaving its size (the room kept for
-// the next call) alone; returns the text, valid until `buffer` changes.
-std::string_view render_document_reusing(const DocumentMut& doc, std::string& buffer);
+// Renders the whole document into `out` (made WithSpans): the text copied
+// from the source is left in place there, as spans.
+void render_document(const DocumentMut& doc, RenderOutput& out);
 std::string to_string(const DocumentMut& doc);
 
 // A single model item: a value on its own (present decor sides written, absent
