@@ -37,6 +37,7 @@ PyObject* new_document(PyTypeObject* tp, toml::DocumentMut inner) {
     d->rendered_at = 0;
     d->marked_writes = 0;
     d->source_chars = nullptr;
+    new (&d->render_cache) toml::RenderCache();
     return self;
 }
 
@@ -45,6 +46,7 @@ void document_dealloc(PyObject* self) {
     DocumentObject* d = as_document(self);
     Py_CLEAR(d->rendered);
     delete d->source_chars;
+    d->render_cache.~RenderCache();
     d->trie.~MutationTrie();
     d->inner.~DocumentMut();
     tp->tp_free(self);
@@ -126,8 +128,8 @@ PyObject* document_as_toml(PyObject* self, PyObject* const* args, Py_ssize_t nar
         // means the model renders as it did last time.
         if (d->rendered && d->rendered_at == d->guard.writes) return Py_NewRef(d->rendered);
         if (d->guard.writes - d->rendered_at != d->marked_writes) d->inner.root.edited_at();
-        toml::RenderOutput out(toml::RenderOutput::WithSpans{});
-        toml::render_document(d->inner, out);
+        toml::RenderOutput out(toml::RenderOutput::WithSpans{}, d->render_cache.output);
+        toml::render_document(d->inner, d->render_cache, out);
         d->rendered_at = d->guard.writes;
         d->marked_writes = 0;
         // The source str is used only while the model still holds it.

@@ -4,6 +4,7 @@
 #include <cstdint>
 
 #include "../toml/model.hpp"
+#include "../toml/serializer.hpp"
 #include "borrow.hpp"
 #include "py_ref.hpp"
 #include "source_chars.hpp"
@@ -29,6 +30,8 @@ struct DocumentObject {
     // Character positions in the parsed source str (null when not parsed),
     // for copying unedited stretches out of it when rendering.
     SourceChars* source_chars;
+    // Texts that the renderer keeps from one as_toml() for the next.
+    toml::RenderCache render_cache;
 };
 
 inline bool is_document(PyObject* o) { return Py_IS_TYPE(o, classes.document); }

@@ -33,7 +33,9 @@ dependencies = [
 [[package]]
 # the second{wide}
 name = "b"
+info.a = 1
 version = "2.0"
+info.b = 2
 
 [package.extra]
 k = 1
@@ -47,12 +49,18 @@ x = 1
 
 [last]
 y = 2
+
+# rendered with its dotted keys together
+[mixed]
+a.b = 1
+c = "{wide}"
+a.d = 3
 """
 
 
 def edit(rng, doc):
     packages = doc["package"] if "package" in doc else None
-    op = rng.randrange(14)
+    op = rng.randrange(15)
     if op == 0 and packages:
         packages[rng.randrange(len(packages))]["version"] = f"{rng.randrange(9)}.0"
     elif op == 1 and packages:
@@ -76,10 +84,12 @@ def edit(rng, doc):
     elif op == 10 and "a" in doc:
         doc["a"].implicit = not doc["a"].implicit
     elif op == 11:
-        key = rng.choice(["tool", "last", "a", "package", "meta"])
+        key = rng.choice(["tool", "last", "a", "package", "meta", "mixed"])
         doc.pop(key, None)
     elif op == 12:
         doc.update({"tool": {"name": "y\u00ff\u2603"}} if rng.random() < 0.5 else {"extra": {"t": 1}})
+    elif op == 13 and "mixed" in doc:
+        doc["mixed"]["c"] = rng.randrange(10)
     else:
         doc["meta"] = {"kind": "edited"}
 

@@ -58,6 +58,19 @@ struct RenderedText {
 
 class RenderOutput {
 public:
+    // Memory for the written bytes kept between renderings.
+    struct Storage {
+        char* data = nullptr;
+        size_t capacity = 0;
+
+        Storage() = default;
+        Storage(const Storage&) = delete;
+        Storage& operator=(const Storage&) = delete;
+        ~Storage() { std::free(data); }
+        // A large block is kept only while renderings fill a good part of it.
+        static bool keeps(size_t used, size_t capacity) { return capacity <= (size_t(1) << 20) || used >= capacity / 4; }
+    };
+
     // Appends to `s` (its size is fixed when the output is destroyed).
     explicit RenderOutput(std::string& s) : str_(&s), len_(s.size()) {
         data_ = s.data();
@@ -66,9 +79,19 @@ public:
     // Writes into storage of its own, keeping source copies as spans.
     struct WithSpans {};
     explicit RenderOutput(WithSpans) : keep_spans_(true) {}
+    // The same, starting in storage that `store` lends and takes back when
+    // the output is destroyed (memory kept from an earlier rendering is
+    // already mapped: writing into it costs no page faults).
+    RenderOutput(WithSpans, Storage& store) : data_(store.data), cap_(store.capacity), keep_spans_(true), store_(&store) {
+        store.data = nullptr;
+        store.capacity = 0;
+    }
     ~RenderOutput() {
         if (str_) {
             str_->resize(len_);
+        } else if (store_ && store_->keeps(len_, cap_)) {
+            store_->data = data_;
+            store_->capacity = cap_;
         } else {
             std::free(data_);
         }
@@ -78,6 +101,7 @@ public:
 
     // Takes over what `o` holds (both write into storage of their own).
     void take_contents(RenderOutput& o) {
+        std::swap(store_, o.store_);
         std::swap(data_, o.data_);
         std::swap(cap_, o.cap_);
         std::swap(len_, o.len_);
@@ -186,6 +210,7 @@ private:
     size_t source_bytes_ = 0;  // in spans
     std::vector<SourceSpan> spans_;
     std::string piece_;
+    Storage* store_ = nullptr;
 };
 
 inline void RenderOutput::put_part(const RenderOutput& o, size_t start, size_t end) {
