@@ -27,7 +27,7 @@ public:
     unsigned widest(std::string_view t);
 
 private:
-    static constexpr size_t kBlock = 512;
+    static constexpr size_t kBlock = 128;
     void index();
 
     PyObject* str_;
