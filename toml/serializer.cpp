@@ -298,7 +298,6 @@ struct Chunk {
     const char* source = nullptr;  // where the same text stands in the source
 };
 
-
 // Writes tables, each with its header line (the root without one) and body.
 class TableWriter {
 public:
