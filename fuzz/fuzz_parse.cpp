@@ -1,6 +1,7 @@
 // libFuzzer target for the TOML engine alone: parse, render, parse again.
 // Either the input is refused, or its rendering parses to the same content
-// and renders to the same text again.
+// and renders to the same text again. Renderings that copy what they recorded
+// the time before (source text, kept texts) give the same text as well.
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -9,6 +10,7 @@
 #include <variant>
 
 #include "../toml/parser.hpp"
+#include "../toml/render_output.hpp"
 #include "../toml/serializer.hpp"
 
 namespace {
@@ -72,5 +74,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const toml::DocumentMut& again = std::get<toml::DocumentMut>(second);
     if (!same(std::get<toml::DocumentMut>(first).root, again.root)) std::abort();
     if (toml::to_string(again) != rendered) std::abort();
+    toml::RenderCache cache;
+    for (int i = 0; i < 2; ++i) {
+        toml::RenderOutput out(toml::RenderOutput::WithSpans{}, cache.output);
+        toml::render_document(std::get<toml::DocumentMut>(first), cache, out);
+        if (out.text().flat() != rendered) std::abort();
+    }
     return 0;
 }

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "../toml/parser.hpp"
+#include "../toml/render_output.hpp"
 #include "../toml/serializer.hpp"
 #include "args.hpp"
 #include "boundary.hpp"
@@ -17,6 +18,7 @@
 #include "py_new.hpp"
 #include "raise.hpp"
 #include "type_factories.hpp"
+#include "utf8_to_str.hpp"
 #include "value.hpp"
 
 namespace quillon {
@@ -37,6 +39,8 @@ PyObject* new_document(ModuleState* state, toml::DocumentMut inner) {
     d->rendered = nullptr;
     d->rendered_at = 0;
     d->marked_writes = 0;
+    d->source_chars = nullptr;
+    new (&d->render_cache) toml::RenderCache();
     return self;
 }
 
@@ -44,6 +48,8 @@ void document_dealloc(PyObject* self) {
     PyTypeObject* tp = Py_TYPE(self);
     DocumentObject* d = as_document(self);
     Py_CLEAR(d->rendered);
+    delete d->source_chars;
+    d->render_cache.~RenderCache();
     d->trie.~MutationTrie();
     d->inner.~DocumentMut();
     tp->tp_free(self);
@@ -105,7 +111,9 @@ PyObject* document_parse(PyObject* module, PyObject* const* args, Py_ssize_t nar
         });
         auto parsed = toml::parse_document(*text, std::move(owner));
         if (auto* err = std::get_if<toml::TomlError>(&parsed)) return parse_error(*err).raise();
-        return document_from_inner(module_state(module), std::move(std::get<toml::DocumentMut>(parsed)));
+        PyObject* doc = document_from_inner(module_state(module), std::move(std::get<toml::DocumentMut>(parsed)));
+        if (doc) as_document(doc)->source_chars = new (std::nothrow) SourceChars(a[0], *text);
+        return doc;
     });
 }
 
@@ -126,16 +134,19 @@ PyObject* document_as_toml(PyObject* self, PyObject* const* args, Py_ssize_t nar
         // means the model renders as it did last time.
         if (d->rendered && d->rendered_at == d->guard.writes) return Py_NewRef(d->rendered);
         if (d->guard.writes - d->rendered_at != d->marked_writes) d->inner.root.edited_at();
-        // One buffer serves every rendering: its memory is already mapped
-        // and needs no clearing. A very large one is not kept.
-        static std::string buffer;
-        constexpr size_t kKeptBuffer = size_t(32) << 20;
-        std::string_view out = toml::render_document_reusing(d->inner, buffer);
+        toml::RenderOutput out(toml::RenderOutput::WithSpans{}, d->render_cache.output);
+        toml::render_document(d->inner, d->render_cache, out);
         d->rendered_at = d->guard.writes;
         d->marked_writes = 0;
-        PyObject* text = new_str(out);
-        if (buffer.size() > kKeptBuffer) std::string().swap(buffer);
-        if (!text) return nullptr;
+        // The source str is used only while the model still holds it.
+        SourceChars* source = d->source_chars;
+        if (source && d->inner.text_owner.get() != source->str()) source = nullptr;
+        PyObject* text = str_from_rendering(out.text(), source);
+        if (!text) {
+            // The text kept from before no longer stands for the model.
+            Py_CLEAR(d->rendered);
+            return nullptr;
+        }
         Py_XSETREF(d->rendered, Py_NewRef(text));
         return text;
     });

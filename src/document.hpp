@@ -4,9 +4,11 @@
 #include <cstdint>
 
 #include "../toml/model.hpp"
+#include "../toml/serializer.hpp"
 #include "borrow.hpp"
 #include "py_ref.hpp"
 #include "module_state.hpp"
+#include "source_chars.hpp"
 #include "trie.hpp"
 
 namespace quillon {
@@ -28,6 +30,11 @@ struct DocumentObject {
     // renderer (see toml::Table); after any other write, as_toml() renders
     // everything afresh.
     uint64_t marked_writes;
+    // Character positions in the parsed source str (null when not parsed),
+    // for copying unedited stretches out of it when rendering.
+    SourceChars* source_chars;
+    // Texts that the renderer keeps from one as_toml() for the next.
+    toml::RenderCache render_cache;
 };
 
 inline bool is_document(PyObject* o) { return is_instance_of(o, &ModuleState::document); }

@@ -5,6 +5,7 @@
 #include <string_view>
 
 #include "error.hpp"
+#include "utf8_to_str.hpp"
 
 namespace quillon {
 
@@ -13,11 +14,6 @@ inline Result<PyRef> new_ref(PyObject* obj) {
     if (!obj) return Error::fetch();
     return PyRef(obj);
 }
-
-// A str from UTF-8 text, decoded in two passes (measure, then fill), which
-// beats the interpreter's decoder on long texts. Defined with the model-to-
-// Python conversions.
-PyObject* str_from_utf8(std::string_view text);
 
 // A new str, or nullptr with the Python error set.
 inline PyObject* new_str(std::string_view text) {

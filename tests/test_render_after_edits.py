@@ -16,7 +16,7 @@ version = 3
 meta.kind = "lock"  # dotted
 
 [tool]
-name = "x"
+name = "x{wide}"
 point = { x = 1, y = 2 }
 
 [tool.sub]
@@ -31,9 +31,11 @@ dependencies = [
 ]
 
 [[package]]
-# the second
+# the second{wide}
 name = "b"
+info.a = 1
 version = "2.0"
+info.b = 2
 
 [package.extra]
 k = 1
@@ -47,12 +49,18 @@ x = 1
 
 [last]
 y = 2
+
+# rendered with its dotted keys together
+[mixed]
+a.b = 1
+c = "{wide}"
+a.d = 3
 """
 
 
 def edit(rng, doc):
     packages = doc["package"] if "package" in doc else None
-    op = rng.randrange(14)
+    op = rng.randrange(15)
     if op == 0 and packages:
         packages[rng.randrange(len(packages))]["version"] = f"{rng.randrange(9)}.0"
     elif op == 1 and packages:
@@ -76,19 +84,24 @@ def edit(rng, doc):
     elif op == 10 and "a" in doc:
         doc["a"].implicit = not doc["a"].implicit
     elif op == 11:
-        key = rng.choice(["tool", "last", "a", "package", "meta"])
+        key = rng.choice(["tool", "last", "a", "package", "meta", "mixed"])
         doc.pop(key, None)
     elif op == 12:
-        doc.update({"tool": {"name": "y"}} if rng.random() < 0.5 else {"extra": {"t": 1}})
+        doc.update({"tool": {"name": "y\u00ff\u2603"}} if rng.random() < 0.5 else {"extra": {"t": 1}})
+    elif op == 13 and "mixed" in doc:
+        doc["mixed"]["c"] = rng.randrange(10)
     else:
         doc["meta"] = {"kind": "edited"}
 
 
+# The widest character of the text may come and go with the edits.
+@pytest.mark.parametrize("wide", ["", "\u00e9", "\u20ac", "\U0001f600"])
 @pytest.mark.parametrize("line_end", ["\n", "\r\n"])
 @pytest.mark.parametrize("seed", range(6))
-def test_text_after_edits_equals_a_full_render(seed, line_end):
+def test_text_after_edits_equals_a_full_render(seed, line_end, wide):
     rng = random.Random(seed)
-    doc = Document.parse(SOURCE.replace("\n", line_end))
+    source = SOURCE.replace("{wide}", wide)
+    doc = Document.parse(source.replace("\n", line_end))
     for _ in range(60):
         before = doc.as_toml()
         try:
@@ -101,4 +114,4 @@ def test_text_after_edits_equals_a_full_render(seed, line_end):
         assert text == copy.copy(doc).as_toml()
         assert Document.parse(text).value == doc.value
         if not doc:
-            doc = Document.parse(SOURCE)
+            doc = Document.parse(source)

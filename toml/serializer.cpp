@@ -197,6 +197,25 @@ struct Renderer {
     }
 };
 
+// A table's recorded source length carries this bit when the table holds no
+// tables or arrays of tables (so a copied table needs no look at its entries).
+constexpr uint32_t kNoSubTables = 1u << 31;
+// With this bit, the rest tells where the table's text from the last rendering
+// stands in the document's kept texts (see RenderCache), its text not being
+// what the source holds.
+constexpr uint32_t kKeptText = 1u << 30;
+constexpr uint32_t kLengthBits = kKeptText - 1;
+
+// Whether a table with these entries has tables below it that are written
+// with headers of their own (looking through dotted tables).
+bool holds_header_tables(const EntryMap& items) {
+    for (const Entry& e : items.entries()) {
+        if (e.item.is_array_of_tables()) return true;
+        if (const Table* t = e.item.as_table(); t && (!t->dotted || holds_header_tables(t->items))) return true;
+    }
+    return false;
+}
+
 // Walks the tables that are written with a header (and the root) in tree
 // order: sink.table(table, path, array_member, rank, changed) for each, where
 // `path` holds the keys leading to the table. A table without a rank of its
@@ -224,6 +243,15 @@ private:
         if (!t.dotted) {
             rank_ = t.doc_position ? *t.doc_position : rank_;
             if (sink.table(t, path_, array_member, rank_, changed)) return;
+        } else if (!changed && (t.source_length.get() & kNoSubTables)) {
+            // A dotted table is not written on its own; this one was found to
+            // hold nothing that is, and no edit has passed through it since.
+            t.changed_below = false;
+            return;
+        } else if (!holds_header_tables(t.items)) {
+            t.source_length.set(kNoSubTables);
+            t.changed_below = false;
+            return;
         }
         bool changed_below = changed || t.changed_below;
         for (const Entry& e : t.items.entries()) {
@@ -270,14 +298,11 @@ struct Chunk {
     const char* source = nullptr;  // where the same text stands in the source
 };
 
-// A table's recorded source length carries this bit when the table holds no
-// tables or arrays of tables (so a copied table needs no look at its entries).
-constexpr uint32_t kNoSubTables = 1u << 31;
-
 // Writes tables, each with its header line (the root without one) and body.
 class TableWriter {
 public:
-    TableWriter(RenderOutput& out, std::string_view source) : out_(out), r_{out, {}}, source_(source) {}
+    TableWriter(RenderOutput& out, std::string_view source, RenderCache* cache)
+        : out_(out), r_{out, {}}, source_(source), cache_(cache) {}
 
     // Returns true when the table was copied from the source and holds no
     // tables, so that nothing below it needs a visit.
@@ -330,6 +355,7 @@ private:
     RenderOutput& out_;
     Renderer r_;
     std::string_view source_;  // the parsed text, or empty
+    RenderCache* cache_;  // or null
     bool first_table_ = true;
 
     // Where a table's recorded text starts: its decor prefix, when that is
@@ -350,7 +376,7 @@ public:
         const char* p = first ? source_start(*first) : nullptr;
         if (!p || length > static_cast<size_t>(source_.data() + source_.size() - p)) return false;
         if (has_line_feed(key.leaf_decor.prefix)) return false;
-        out_.put(std::string_view(p, length));
+        out_.put_source(std::string_view(p, length));
         first_table_ = false;
         return true;
     }
@@ -358,32 +384,52 @@ public:
 private:
     // Copies the text recorded for `t` (an unedited table), if any.
     bool copy_source_text(const Table& t, const Key& last, Chunk& chunk) {
-        size_t length = t.source_length.get() & ~kNoSubTables;
+        if (t.source_length.get() & kKeptText) return copy_kept_text(t, last);
+        size_t length = t.source_length.get() & kLengthBits;
         if (length == 0) return false;
         const char* p = source_start(t);
         if (!p || length > static_cast<size_t>(source_.data() + source_.size() - p)) return false;
         if (has_line_feed(last.leaf_decor.prefix)) return false;
-        out_.put(std::string_view(p, length));
+        out_.put_source(std::string_view(p, length));
         chunk.source = p;
         return true;
     }
 
+    // Copies the text kept from the last rendering for `t`, if it is there.
+    bool copy_kept_text(const Table& t, const Key& last) {
+        if (!cache_ || has_line_feed(last.leaf_decor.prefix)) return false;
+        uint32_t recorded = t.source_length.get();
+        const char* owner = source_start(t);
+        std::string_view text = owner ? cache_->kept(recorded & kLengthBits, owner) : std::string_view();
+        if (text.empty()) return false;
+        out_.put(text);
+        keep_text(t, text, recorded & kNoSubTables);
+        return true;
+    }
+
+    // (`t` has its decor prefix in the source.)
+    void keep_text(const Table& t, std::string_view text, uint32_t no_sub_tables) {
+        size_t at = cache_->keep(text, source_start(t));
+        t.source_length.set(at <= kLengthBits ? static_cast<uint32_t>(at) | kKeptText | no_sub_tables : 0);
+    }
+
     // After a table was rendered into `chunk`: when the text is exactly the
     // source text that begins at its decor prefix, the table can later be
-    // copied from there.
+    // copied from there; when it is not (the source spells the table in a way
+    // the rendering does not keep), the text is kept for the next rendering.
     void record_source_text(const Table& t, bool starts_at_prefix, Chunk& chunk) {
         t.source_length.set(0);
         const char* p = source_start(t);
         if (!p || !starts_at_prefix) return;
-        std::string_view written = out_.view().substr(chunk.start);
+        std::string_view written = out_.written_since(chunk.start);
+        if (written.empty() || written.size() > kLengthBits) return;
+        uint32_t no_sub_tables = holds_header_tables(t.items) ? 0 : kNoSubTables;
         size_t room = static_cast<size_t>(source_.data() + source_.size() - p);
-        if (written.empty() || written.size() > room || written.size() >= kNoSubTables) return;
-        if (std::memcmp(written.data(), p, written.size()) != 0) return;
-        bool holds_tables = false;
-        for (const Entry& e : t.items.entries()) {
-            holds_tables = holds_tables || e.item.is_table() || e.item.is_array_of_tables();
+        if (written.size() > room || std::memcmp(written.data(), p, written.size()) != 0) {
+            if (cache_) keep_text(t, written, no_sub_tables);
+            return;
         }
-        t.source_length.set(static_cast<uint32_t>(written.size()) | (holds_tables ? 0 : kNoSubTables));
+        t.source_length.set(static_cast<uint32_t>(written.size()) | no_sub_tables);
         chunk.source = p;
     }
 };
@@ -392,23 +438,23 @@ private:
 // ranks keep tree order), fixing the default prefixes that depend on order.
 void order_by_rank(RenderOutput& out, size_t start, std::vector<Chunk>& chunks) {
     std::stable_sort(chunks.begin(), chunks.end(), [](const Chunk& a, const Chunk& b) { return a.rank < b.rank; });
-    std::string_view written = out.view();
-    std::string ordered;
-    ordered.reserve(written.size() - start + chunks.size());
+    RenderOutput ordered(RenderOutput::WithSpans{});
+    ordered.borrowed_without_cr = out.borrowed_without_cr;
+    ordered.reserve(out.text().bytes.size() + chunks.size());
+    ordered.put_part(out, 0, start);
     bool first = true;
     for (const Chunk& c : chunks) {
         if (c.default_at == Chunk::kNoDefault) {
-            ordered.append(written.substr(c.start, c.end - c.start));
+            ordered.put_part(out, c.start, c.end);
         } else {
-            ordered.append(written.substr(c.start, c.default_at - c.start));
-            if (!first) ordered.push_back('\n');
+            ordered.put_part(out, c.start, c.default_at);
+            if (!first) ordered.put('\n');
             size_t rest = c.default_at + (c.default_was_line_break ? 1 : 0);
-            ordered.append(written.substr(rest, c.end - rest));
+            ordered.put_part(out, rest, c.end);
         }
         if (c.wrote_text) first = false;
     }
-    out.truncate(start);
-    out.put(ordered);
+    out.take_contents(ordered);
 }
 
 // Tables are written in tree order, each into its own stretch of the output;
@@ -416,7 +462,10 @@ void order_by_rank(RenderOutput& out, size_t start, std::vector<Chunk>& chunks) 
 // Collects the chunks of the tables as TableWalk hands them over.
 class TableSink {
 public:
-    TableSink(RenderOutput& out, std::string_view source) : out_(out), writer_(out, source) {}
+    TableSink(RenderOutput& out, std::string_view source, RenderCache* cache)
+        : out_(out), writer_(out, source, cache), cache_(cache) {
+        if (cache) chunks_.reserve(cache->tables);
+    }
 
     bool table(const Table& t, const std::vector<const Key*>& path, bool array_member, int64_t rank, bool changed) {
         Chunk& chunk = add_chunk(rank);
@@ -462,6 +511,7 @@ public:
     }
 
     void finish(size_t start) {
+        if (cache_) cache_->tables = chunks_.size();
         if (!ascending_) order_by_rank(out_, start, chunks_);
     }
 
@@ -475,13 +525,14 @@ private:
 
     RenderOutput& out_;
     TableWriter writer_;
+    RenderCache* cache_;
     std::vector<Chunk> chunks_;
     bool ascending_ = true;
 };
 
-void write_tables(const Table& root, std::string_view source, RenderOutput& out) {
+void write_tables(const Table& root, std::string_view source, RenderCache* cache, RenderOutput& out) {
     size_t start = out.size();
-    TableSink sink(out, source);
+    TableSink sink(out, source, cache);
     TableWalk().run(root, sink);
     sink.finish(start);
 }
@@ -495,31 +546,43 @@ size_t size_guess(size_t entries) { return entries * kBytesPerEntry + 64; }
 
 namespace {
 
-void write_document(const DocumentMut& doc, RenderOutput& out) {
+void write_document(const DocumentMut& doc, RenderCache* cache, RenderOutput& out) {
     const Table* root = doc.root.as_table();
     if (!root) throw InvariantError("root should always be a table");
     out.borrowed_without_cr = !doc.source_has_cr;
-    // A little over the source size covers most edits without regrowth.
-    out.reserve(doc.source_size ? doc.source_size + doc.source_size / 16 + 64 : size_guess(root->items.raw_size()));
+    // Text copied from the source is mostly left there (as spans), so the
+    // written part is usually small; it grows as needed.
+    out.reserve(doc.source_size ? doc.source_size / 8 + 64 : size_guess(root->items.raw_size()));
 
     write_side(root->decor.prefix, "", out);
     std::string_view source = doc.source_text ? std::string_view(doc.source_text, doc.source_size) : std::string_view();
-    write_tables(*root, source, out);
+    write_tables(*root, source, cache, out);
     write_side(root->decor.suffix, "", out);
     write_side(doc.trailing, "", out);
 }
 
 }  // namespace
 
-void render_document(const DocumentMut& doc, std::string& text) {
-    RenderOutput out(text);
-    write_document(doc, out);
+void render_document(const DocumentMut& doc, RenderCache& cache, RenderOutput& out) {
+    cache.begin();
+    try {
+        write_document(doc, &cache, out);
+    } catch (...) {
+        // Tables may point into texts that were not kept: all render afresh.
+        const Table& root = doc.root_table();
+        root.changed_below = true;
+        root.source_length.set(0);
+        throw;
+    }
+    cache.finish();
 }
 
-std::string_view render_document_reusing(const DocumentMut& doc, std::string& buffer) {
-    RenderOutput out(buffer, RenderOutput::Reuse{});
-    write_document(doc, out);
-    return out.view();
+void render_document(const DocumentMut& doc, std::string& text) {
+    RenderOutput out(RenderOutput::WithSpans{});
+    write_document(doc, nullptr, out);
+    RenderedText rendered = out.text();
+    text.reserve(text.size() + rendered.size());
+    rendered.each_piece([&](std::string_view piece, bool) { text.append(piece); });
 }
 
 std::string to_string(const DocumentMut& doc) {

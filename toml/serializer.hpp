@@ -3,18 +3,63 @@
 // replaced by the default of its position.
 #pragma once
 
+#include <cstdint>
+#include <cstring>
 #include <string>
 #include <string_view>
 
 #include "model.hpp"
+#include "render_output.hpp"
 
 namespace toml {
 
+// Texts of tables that render otherwise than their source spells them, kept
+// from one rendering of a document for the next (only one document's
+// renderings may use it).
+class RenderCache {
+public:
+    // The text that the last rendering kept at `at` for the table whose
+    // decor prefix starts at `owner`, or empty.
+    std::string_view kept(size_t at, const char* owner) const {
+        Head head;
+        if (at >= old_.size() || old_.size() - at < sizeof head) return {};
+        std::memcpy(&head, old_.data() + at, sizeof head);
+        if (head.owner != owner || head.size > old_.size() - at - sizeof head) return {};
+        return std::string_view(old_.data() + at + sizeof head, head.size);
+    }
+    // Keeps `text` for the next rendering; returns where.
+    size_t keep(std::string_view text, const char* owner) {
+        size_t at = new_.size();
+        Head head{owner, text.size()};
+        new_.append(reinterpret_cast<const char*>(&head), sizeof head);
+        new_.append(text);
+        return at;
+    }
+    void begin() { new_.clear(); }
+    size_t tables = 0;  // how many the last rendering wrote
+    RenderOutput::Storage output;  // for the written bytes
+    // After a whole rendering: what it kept replaces what was kept before.
+    void finish() {
+        old_.swap(new_);
+        new_.clear();
+        if (new_.capacity() > 2 * old_.size() + 4096) std::string().swap(new_);
+    }
+
+private:
+    struct Head {
+        const char* owner;
+        size_t size;
+    };
+    std::string old_;
+    std::string new_;
+};
+
 // Appends the whole document to `out`.
 void render_document(const DocumentMut& doc, std::string& out);
-// Renders into `buffer` from its start, leaving its size (the room kept for
-// the next call) alone; returns the text, valid until `buffer` changes.
-std::string_view render_document_reusing(const DocumentMut& doc, std::string& buffer);
+// Renders the whole document into `out` (made WithSpans): the text copied
+// from the source is left in place there, as spans. `cache` serves all the
+// renderings of this document.
+void render_document(const DocumentMut& doc, RenderCache& cache, RenderOutput& out);
 std::string to_string(const DocumentMut& doc);
 
 // A single model item: a value on its own (present decor sides written, absent
