@@ -1,7 +1,8 @@
 // Binding of Python call arguments against a member's published signature,
 // with the TypeError messages that Python-level callers see.
 //
-// Each member describes its signature once, as a static table:
+// Each member describes its signature once, as a static table, which also
+// gives its text signature (see method_def.hpp):
 //
 //     static constexpr Param kGetParams[] = {
 //         {"key", ParamKind::PositionalOnly, true},
@@ -10,8 +11,7 @@
 //     static constexpr Signature kGet{"Document.get()", kGetParams};
 //
 //     Bound a;
-//     if (Status st = bind_fastcall(kGet, args, nargs, kwnames, a); !st)
-//         return std::move(st.error()).raise();
+//     QUILLON_TRY(bind_fastcall(kGet, args, nargs, kwnames, a));
 //     PyObject* key = a[0];            // borrowed; nullptr when not given
 //
 // Parameters are listed positional-only first, then positional-or-keyword,
@@ -34,13 +34,14 @@ struct Param {
     const char* name;
     ParamKind kind;
     bool required;
+    const char* default_text = "None";  // shown in the text signature when optional
 };
 
 struct Signature {
     const char* full_name;          // e.g. "Document.get()", used in messages
     std::span<const Param> params;  // at most Bound::kMaxParams
-    bool var_positional = false;    // *name: surplus positional arguments are collected
-    bool var_keyword = false;       // **name: unknown keywords are collected into a dict
+    const char* var_positional = nullptr;  // *name: surplus positional arguments are collected
+    const char* var_keyword = nullptr;     // **name: unknown keywords are collected into a dict
 };
 
 // Result of a binding. Values are borrowed from the call's arguments and are

@@ -438,7 +438,7 @@ Result<ReplacedKeys> merge_table_entries(toml::Item& target, const toml::Item& s
         std::optional<std::string> comment = present ? std::nullopt : get_block_comment(source, e.key.key);
         if (comment) {
             Result<std::string> checked = build_block_or_default(*comment, "", "");
-            if (!checked) return std::move(checked).error();
+            QUILLON_TRY(checked);
         }
         plan.push_back(Planned{e.key.key, present, std::move(comment)});
     }

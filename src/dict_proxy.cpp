@@ -3,8 +3,8 @@
 #include "dict_ops.hpp"
 #include "item_proxy.hpp"
 #include "mapping_methods.hpp"
+#include "method_def.hpp"
 #include "paths.hpp"
-#include "raise.hpp"
 #include "type_factories.hpp"
 
 namespace quillon {
@@ -22,12 +22,10 @@ constexpr Signature kParseSignature{"DictItem.parse()", kParseParams};
 PyObject* dict_item_parse(PyObject* module, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
     return boundary([&]() -> PyObject* {
         Bound a;
-        if (Status st = bind_fastcall(kParseSignature, args, nargs, kwnames, a); !st) {
-            return std::move(st).error().raise();
-        }
+        QUILLON_TRY(bind_fastcall(kParseSignature, args, nargs, kwnames, a));
         ModuleState* state = module_state(module);
         Result<PyRef> parsed = parse_as(state, a[0], "DictItem", state->dict_item, "table");
-        if (!parsed) return std::move(parsed).error().raise();
+        QUILLON_TRY(parsed);
         return parsed->release();
     });
 }
@@ -37,7 +35,7 @@ PyObject* dict_item_parse(PyObject* module, PyObject* const* args, Py_ssize_t na
 PyObject* dict_item_implicit_get(PyObject* self, void*) {
     return boundary([&]() -> PyObject* {
         auto ref = ItemRead::open(as_proxy(self));
-        if (!ref) return raise_obj(std::move(ref).error());
+        QUILLON_TRY(ref);
         const toml::Table* table = ref->item().as_table();
         return PyBool_FromLong(table && table->implicit ? 1 : 0);
     });
@@ -46,22 +44,15 @@ PyObject* dict_item_implicit_get(PyObject* self, void*) {
 // Only a standard table has a header to suppress: anything else ignores it.
 int dict_item_implicit_set(PyObject* self, PyObject* value, void*) {
     return boundary<int>(-1, [&]() -> int {
-        if (!value) {
-            raise_obj(Error::attribute_error("can't delete attribute"));
-            return -1;
-        }
+        if (!value) return fail(Error::attribute_error("can't delete attribute"));
         if (!PyBool_Check(value)) {
             PyRef qualname(PyObject_GetAttrString(reinterpret_cast<PyObject*>(Py_TYPE(value)), "__qualname__"));
             if (!qualname) return -1;
             PyErr_Format(PyExc_TypeError, "'%S' object cannot be converted to 'PyBool'", qualname.get());
-            raise_obj(argument_error("implicit", Error::fetch()));
-            return -1;
+            return fail(argument_error("implicit", Error::fetch()));
         }
         auto w = ItemWrite::open(as_proxy(self));
-        if (!w) {
-            raise_obj(std::move(w).error());
-            return -1;
-        }
+        QUILLON_TRY(w);
         if (toml::Table* table = w->item().as_table()) table->implicit = value == Py_True;
         return 0;
     });
@@ -75,11 +66,10 @@ const char kImplicitDoc[] =
     "Setting to ``True`` suppresses the header; setting to ``False``\n"
     "makes it explicit.  Silently ignored on inline tables.";
 
-#define QUILLON_FASTCALL(f) reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(f))
 
 // parse is added as a static method when the class is made.
 PyMethodDef dict_item_own_methods[] = {
-    {nullptr, nullptr, 0, nullptr},
+    kMethodsEnd,
 };
 
 auto dict_item_methods = with_mapping_methods<MappingClass::DictItem>(dict_item_own_methods);
@@ -104,8 +94,8 @@ PyType_Spec dict_item_spec = {
 };
 
 PyMethodDef dict_item_static_methods[] = {
-    {"parse", QUILLON_FASTCALL(dict_item_parse), METH_FASTCALL | METH_KEYWORDS, "parse(text)\n--\n\n"},
-    {nullptr, nullptr, 0, nullptr},
+    static_method<kParseSignature>(dict_item_parse),
+    kMethodsEnd,
 };
 
 }  // namespace

@@ -41,10 +41,10 @@ Status walk_dict(PyObject* d, Fn&& fn) {
 // Appends (key text, extract_item(value)) to `pairs`.
 Status push_pair(UpdatePairs& pairs, PyObject* key, PyObject* value) {
     auto text = extract_key_str(key);
-    if (!text) return std::move(text).error();
+    QUILLON_TRY(text);
     if (!*text) return keys_must_be_strings();
     auto item = extract_item(value);
-    if (!item) return std::move(item).error();
+    QUILLON_TRY(item);
     pairs.emplace_back(std::move(**text), std::move(*item));
     return ok_status();
 }
@@ -57,7 +57,7 @@ Status store_copied_entry(PyObject* dict, PyObject* key, PyObject* value) {
         stored_key = PyRef::borrow(key);
     } else {
         auto text = extract_key_str(key);
-        if (!text) return std::move(text).error();
+        QUILLON_TRY(text);
         if (*text) {
             stored_key.reset(PyUnicode_FromStringAndSize((*text)->data(), static_cast<Py_ssize_t>((*text)->size())));
             if (!stored_key) return Error::fetch();
@@ -80,15 +80,15 @@ Result<ReplacedKeys> merge_from_document(toml::Item& target, DocumentObject* doc
                                          std::optional<uint64_t> stamp = std::nullopt,
                                          toml::DocumentMut* target_doc = nullptr) {
     auto access = ReadBorrow::take(doc->guard);
-    if (!access) return std::move(access).error();
+    QUILLON_TRY(access);
     if (stamp) {
         Status fresh = check_fresh(doc, path, *stamp);
-        if (!fresh) return std::move(fresh).error();
+        QUILLON_TRY(fresh);
     }
     auto source = navigate_path(doc->inner.root, path);
-    if (!source) return std::move(source).error();
+    QUILLON_TRY(source);
     Status fits = note_merged_entries(**source);
-    if (!fits) return std::move(fits).error();
+    QUILLON_TRY(fits);
     return merge_table_entries(target, **source, target_doc);
 }
 
@@ -114,7 +114,7 @@ Result<UpdatePairs> dict_to_pairs(PyObject* dict) {
     UpdatePairs pairs;
     pairs.reserve(static_cast<size_t>(PyDict_GET_SIZE(dict)));
     Status st = walk_dict(dict, [&](PyObject* key, PyObject* value) { return push_pair(pairs, key, value); });
-    if (!st) return std::move(st).error();
+    QUILLON_TRY(st);
     return pairs;
 }
 
@@ -128,10 +128,10 @@ Result<UpdatePairs> extract_update_pairs(PyObject* other) {
     UpdatePairs pairs;
     Status st = walk_iterable(source.get(), [&](PyObject* element) -> Status {
         auto pair = extract_pair(element);
-        if (!pair) return std::move(pair).error();
+        QUILLON_TRY(pair);
         return push_pair(pairs, pair->first.get(), pair->second.get());
     });
-    if (!st) return std::move(st).error();
+    QUILLON_TRY(st);
     return pairs;
 }
 
@@ -147,12 +147,12 @@ Result<PendingUpdate> PendingUpdate::prepare(PyObject* other, PyObject* kwargs, 
     PendingUpdate pending;
     if (other && other != Py_None) {
         Result<ResolvedUpdate> resolved = resolve_update(other, target_document);
-        if (!resolved) return std::move(resolved).error();
+        QUILLON_TRY(resolved);
         pending.other.emplace(std::move(*resolved));
     }
     if (kwargs) {
         Result<UpdatePairs> pairs = dict_to_pairs(kwargs);
-        if (!pairs) return std::move(pairs).error();
+        QUILLON_TRY(pairs);
         pending.keywords = std::move(*pairs);
     }
     return pending;
@@ -162,7 +162,7 @@ Result<ReplacedKeys> PendingUpdate::apply(toml::Item& target, toml::DocumentMut*
     ReplacedKeys replaced;
     if (other) {
         Result<ReplacedKeys> applied = std::move(*other).apply(target, doc);
-        if (!applied) return std::move(applied).error();
+        QUILLON_TRY(applied);
         replaced = std::move(*applied);
     }
     if (!keywords.empty()) {
@@ -178,56 +178,56 @@ Result<ResolvedUpdate> resolve_update(PyObject* other, DocumentObject* target_do
         ItemProxyObject* proxy = as_proxy(other);
         if (proxy->doc == target_doc) {
             auto ref = ReferencedItem::open(proxy);
-            if (!ref) return std::move(ref).error();
+            QUILLON_TRY(ref);
             Status fits = note_merged_entries(ref->item());
-            if (!fits) return std::move(fits).error();
+            QUILLON_TRY(fits);
             return ResolvedUpdate{TomlSource(ref->item())};
         }
         DocumentObject* doc = proxy->document();
         auto access = ReadBorrow::take(doc->guard);
-        if (!access) return std::move(access).error();
+        QUILLON_TRY(access);
         auto found = resolve_fresh(doc, proxy->path, proxy->stamp);
-        if (!found) return std::move(found).error();
+        QUILLON_TRY(found);
         Status fits = note_merged_entries(**found);
-        if (!fits) return std::move(fits).error();
+        QUILLON_TRY(fits);
         return ResolvedUpdate{TomlSource(DocumentRef{PyRef::borrow(proxy->doc), proxy->path, proxy->stamp})};
     }
     if (is_document(other)) {
         if (other == target_doc) {
             auto root = copy_document_root(target_document);
-            if (!root) return std::move(root).error();
+            QUILLON_TRY(root);
             toml::Item copy(std::move(*root));
             Status fits = note_merged_entries(copy);
-            if (!fits) return std::move(fits).error();
+            QUILLON_TRY(fits);
             return ResolvedUpdate{TomlSource(std::move(copy))};
         }
         {
             DocumentObject* doc = as_document(other);
             auto access = ReadBorrow::take(doc->guard);
-            if (!access) return std::move(access).error();
+            QUILLON_TRY(access);
             Status fits = note_merged_entries(doc->inner.root);
-            if (!fits) return std::move(fits).error();
+            QUILLON_TRY(fits);
         }
         return ResolvedUpdate{TomlSource(DocumentRef{PyRef::borrow(other), Path(), std::nullopt})};
     }
     auto pairs = extract_update_pairs(other);
-    if (!pairs) return std::move(pairs).error();
+    QUILLON_TRY(pairs);
     return ResolvedUpdate{std::move(*pairs)};
 }
 
 Result<ReplacedKeys> merge_other_into(toml::Item& target, PyObject* other, toml::DocumentMut* doc) {
     if (is_item_proxy(other)) {
         auto ref = ReferencedItem::open(as_proxy(other));
-        if (!ref) return std::move(ref).error();
+        QUILLON_TRY(ref);
         Status fits = note_merged_entries(ref->item());
-        if (!fits) return std::move(fits).error();
+        QUILLON_TRY(fits);
         return merge_table_entries(target, ref->item(), doc);
     }
     if (is_document(other)) {
         return merge_from_document(target, as_document(other), Path(), std::nullopt, doc);
     }
     auto pairs = extract_update_pairs(other);
-    if (!pairs) return std::move(pairs).error();
+    QUILLON_TRY(pairs);
     return apply_update_pairs(target, std::move(*pairs), doc);
 }
 
@@ -244,11 +244,11 @@ Result<PyRef> copy_mapping_to_pydict(PyObject* mapping) {
         if (!items) return Error::fetch();
         st = walk_iterable(items.get(), [&](PyObject* element) -> Status {
             auto pair = extract_pair(element);
-            if (!pair) return std::move(pair).error();
+            QUILLON_TRY(pair);
             return store_copied_entry(result.get(), pair->first.get(), pair->second.get());
         });
     }
-    if (!st) return std::move(st).error();
+    QUILLON_TRY(st);
     return result;
 }
 

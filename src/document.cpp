@@ -9,6 +9,7 @@
 #include "../toml/serializer.hpp"
 #include "args.hpp"
 #include "boundary.hpp"
+#include "method_def.hpp"
 #include "nesting_guard.hpp"
 #include "document_members.hpp"
 #include "item_ops.hpp"
@@ -16,7 +17,6 @@
 #include "parse_error.hpp"
 #include "paths.hpp"
 #include "py_new.hpp"
-#include "raise.hpp"
 #include "type_factories.hpp"
 #include "utf8_to_str.hpp"
 #include "value.hpp"
@@ -78,7 +78,7 @@ PyObject* document_new(PyTypeObject* tp, PyObject* args, PyObject* kwargs) {
         auto* state = static_cast<ModuleState*>(PyType_GetModuleState(tp));
         if (!state) return nullptr;
         Bound a;
-        if (Status st = bind_tuple(kNewSignature, args, kwargs, a); !st) return std::move(st.error()).raise();
+        QUILLON_TRY(bind_tuple(kNewSignature, args, kwargs, a));
         PyObject* data = a.not_none(0);
         if (!data) return new_document(state, toml::DocumentMut());
         std::optional<toml::Table> root = root_table_from_mapping(data);
@@ -97,11 +97,9 @@ constexpr Signature kParseSignature{"Document.parse()", kParseParams};
 PyObject* document_parse(PyObject* module, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
     return boundary([&]() -> PyObject* {
         Bound a;
-        if (Status st = bind_fastcall(kParseSignature, args, nargs, kwnames, a); !st) {
-            return std::move(st.error()).raise();
-        }
+        QUILLON_TRY(bind_fastcall(kParseSignature, args, nargs, kwnames, a));
         Result<std::string_view> text = str_argument(a[0], "text");
-        if (!text) return std::move(text).error().raise();
+        QUILLON_TRY(text);
         // The model borrows its texts from the str's UTF-8 form, which lives
         // as long as the str; the document keeps the str (released under the
         // GIL, as documents are).
@@ -110,7 +108,7 @@ PyObject* document_parse(PyObject* module, PyObject* const* args, Py_ssize_t nar
             Py_DECREF(static_cast<PyObject*>(const_cast<void*>(s)));
         });
         auto parsed = toml::parse_document(*text, std::move(owner));
-        if (auto* err = std::get_if<toml::TomlError>(&parsed)) return parse_error(*err).raise();
+        if (auto* err = std::get_if<toml::TomlError>(&parsed)) return fail(parse_error(*err));
         PyObject* doc = document_from_inner(module_state(module), std::move(std::get<toml::DocumentMut>(parsed)));
         if (doc) as_document(doc)->source_chars = new (std::nothrow) SourceChars(a[0], *text);
         return doc;
@@ -124,12 +122,10 @@ constexpr Signature kAsTomlSignature{"Document.as_toml()", {}};
 PyObject* document_as_toml(PyObject* self, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
     return boundary([&]() -> PyObject* {
         Bound a;
-        if (Status st = bind_fastcall(kAsTomlSignature, args, nargs, kwnames, a); !st) {
-            return std::move(st.error()).raise();
-        }
+        QUILLON_TRY(bind_fastcall(kAsTomlSignature, args, nargs, kwnames, a));
         DocumentObject* d = as_document(self);
         Result<ReadBorrow> access = ReadBorrow::take(d->guard);
-        if (!access) return std::move(access).error().raise();
+        QUILLON_TRY(access);
         // Every edit takes write access, so an unchanged count of writes
         // means the model renders as it did last time.
         if (d->rendered && d->rendered_at == d->guard.writes) return Py_NewRef(d->rendered);
@@ -156,7 +152,7 @@ PyObject* document_as_toml(PyObject* self, PyObject* const* args, Py_ssize_t nar
 PyObject* copy_document(PyObject* self) {
     DocumentObject* d = as_document(self);
     Result<ReadBorrow> access = ReadBorrow::take(d->guard);
-    if (!access) return std::move(access).error().raise();
+    QUILLON_TRY(access);
     toml::DocumentMut copy = d->inner;
     return document_from_inner(d->state, std::move(copy));
 }
@@ -166,9 +162,7 @@ constexpr Signature kCopySignature{"Document.__copy__()", {}};
 PyObject* document_copy(PyObject* self, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
     return boundary([&]() -> PyObject* {
         Bound a;
-        if (Status st = bind_fastcall(kCopySignature, args, nargs, kwnames, a); !st) {
-            return std::move(st.error()).raise();
-        }
+        QUILLON_TRY(bind_fastcall(kCopySignature, args, nargs, kwnames, a));
         return copy_document(self);
     });
 }
@@ -179,9 +173,7 @@ constexpr Signature kDeepcopySignature{"Document.__deepcopy__()", kDeepcopyParam
 PyObject* document_deepcopy(PyObject* self, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
     return boundary([&]() -> PyObject* {
         Bound a;
-        if (Status st = bind_fastcall(kDeepcopySignature, args, nargs, kwnames, a); !st) {
-            return std::move(st.error()).raise();
-        }
+        QUILLON_TRY(bind_fastcall(kDeepcopySignature, args, nargs, kwnames, a));
         return copy_document(self);
     });
 }
@@ -190,9 +182,9 @@ PyObject* document_value(PyObject* self, void*) {
     return boundary([&]() -> PyObject* {
         DocumentObject* d = as_document(self);
         Result<ReadBorrow> access = ReadBorrow::take(d->guard);
-        if (!access) return std::move(access).error().raise();
+        QUILLON_TRY(access);
         Result<PyRef> dict = table_to_pydict(root_entries(d));
-        if (!dict) return std::move(dict).error().raise();
+        QUILLON_TRY(dict);
         return dict->release();
     });
 }
@@ -201,7 +193,7 @@ Py_ssize_t document_len(PyObject* self) {
     return boundary<Py_ssize_t>(-1, [&]() -> Py_ssize_t {
         DocumentObject* d = as_document(self);
         Result<ReadBorrow> access = ReadBorrow::take(d->guard);
-        if (!access) return raise_int(std::move(access).error());
+        QUILLON_TRY(access);
         return static_cast<Py_ssize_t>(root_entries(d).len());
     });
 }
@@ -210,7 +202,7 @@ int document_bool(PyObject* self) {
     return boundary<int>(-1, [&]() -> int {
         DocumentObject* d = as_document(self);
         Result<ReadBorrow> access = ReadBorrow::take(d->guard);
-        if (!access) return raise_int(std::move(access).error());
+        QUILLON_TRY(access);
         return root_entries(d).is_empty() ? 0 : 1;
     });
 }
@@ -218,11 +210,11 @@ int document_bool(PyObject* self) {
 int document_contains(PyObject* self, PyObject* key) {
     return boundary<int>(-1, [&]() -> int {
         Result<std::optional<std::string>> text = extract_key_str(key);
-        if (!text) return raise_int(std::move(text).error());
+        QUILLON_TRY(text);
         if (!*text) return 0;
         DocumentObject* d = as_document(self);
         Result<ReadBorrow> access = ReadBorrow::take(d->guard);
-        if (!access) return raise_int(std::move(access).error());
+        QUILLON_TRY(access);
         return root_entries(d).contains_key(**text) ? 1 : 0;
     });
 }
@@ -233,7 +225,7 @@ PyObject* document_iter(PyObject* self) {
     return boundary([&]() -> PyObject* {
         DocumentObject* d = as_document(self);
         Result<ReadBorrow> access = ReadBorrow::take(d->guard);
-        if (!access) return std::move(access).error().raise();
+        QUILLON_TRY(access);
         const toml::EntryMap& entries = root_entries(d);
         PyRef keys(PyList_New(static_cast<Py_ssize_t>(entries.len())));
         if (!keys) return nullptr;
@@ -263,22 +255,19 @@ PyObject* document_repr(PyObject* self) {
 
 // ---- class object ----
 
-const char kDocumentDoc[] =
-    "Document(data=None)\n--\n\n"
+constexpr char kDocumentDoc[] =
     "A TOML document that preserves formatting when edited.\n\n"
     "Create an empty document with ``Document()``, or from a dict with\n"
     "``Document({\"key\": \"value\"})``.  To round-trip an existing TOML file\n"
     "use ``Document.parse(text)`` which retains comments and whitespace.";
 
-const char kParseDoc[] =
-    "parse(text)\n--\n\n"
+constexpr char kParseDoc[] =
     "Parse a TOML string into a Document, preserving formatting.\n\n"
     "This is the main entry point for editing existing TOML files:\n"
     "comments, whitespace, and style are retained so that only the\n"
     "values you change are affected when you call ``doc.as_toml()``.";
 
-const char kFmtDoc[] =
-    "fmt($self)\n--\n\n"
+constexpr char kFmtDoc[] =
     "Normalize formatting of the document's top-level entries.\n\n"
     "This only reformats root-level key/value entries. It does not recurse\n"
     "into nested tables or arrays; call `.fmt()` on a nested `Item` if you\n"
@@ -286,24 +275,22 @@ const char kFmtDoc[] =
     "Useful after mutations that leave awkward top-level whitespace.\n"
     "Note: comments on formatted root-level entries are removed.";
 
-#define QUILLON_FASTCALL(f) reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(f))
+constexpr char kAsTomlDoc[] = "Return the document serialised as a TOML string.";
 
 PyMethodDef document_own_methods[] = {
-    {"as_toml", QUILLON_FASTCALL(document_as_toml), METH_FASTCALL | METH_KEYWORDS,
-     "as_toml($self)\n--\n\nReturn the document serialised as a TOML string."},
-    {"__copy__", QUILLON_FASTCALL(document_copy), METH_FASTCALL | METH_KEYWORDS, "__copy__($self)\n--\n\n"},
-    {"__deepcopy__", QUILLON_FASTCALL(document_deepcopy), METH_FASTCALL | METH_KEYWORDS,
-     "__deepcopy__($self, _memo=None)\n--\n\n"},
-    {"clear", QUILLON_FASTCALL(document_clear), METH_FASTCALL | METH_KEYWORDS, "clear($self)\n--\n\n"},
-    {"fmt", QUILLON_FASTCALL(document_fmt), METH_FASTCALL | METH_KEYWORDS, kFmtDoc},
-    {nullptr, nullptr, 0, nullptr},
+    method<kAsTomlSignature, kAsTomlDoc>(document_as_toml),
+    method<kCopySignature>(document_copy),
+    method<kDeepcopySignature>(document_deepcopy),
+    method<kClearSignature>(document_clear),
+    method<kFmtSignature, kFmtDoc>(document_fmt),
+    kMethodsEnd,
 };
 
 auto document_methods = with_mapping_methods<MappingClass::Document>(document_own_methods);
 
 PyMethodDef document_static_methods[] = {
-    {"parse", QUILLON_FASTCALL(document_parse), METH_FASTCALL | METH_KEYWORDS, kParseDoc},
-    {nullptr, nullptr, 0, nullptr},
+    static_method<kParseSignature, kParseDoc>(document_parse),
+    kMethodsEnd,
 };
 
 PyGetSetDef document_getset[] = {
@@ -312,7 +299,7 @@ PyGetSetDef document_getset[] = {
 };
 
 PyType_Slot document_slots[] = {
-    {Py_tp_doc, const_cast<char*>(kDocumentDoc)},
+    {Py_tp_doc, const_cast<char*>(class_doc<kNewSignature, kDocumentDoc>())},
     {Py_tp_new, reinterpret_cast<void*>(document_new)},
     {Py_tp_dealloc, reinterpret_cast<void*>(document_dealloc)},
     {Py_tp_methods, document_methods.data()},

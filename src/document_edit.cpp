@@ -14,7 +14,6 @@
 #include "item_proxy.hpp"
 #include "key_errors.hpp"
 #include "paths.hpp"
-#include "raise.hpp"
 
 namespace quillon {
 namespace {
@@ -30,26 +29,26 @@ Result<PyRef> make_proxy(PyObject* self, const std::string& key) {
 
 PyObject* get_entry(PyObject* self, PyObject* key) {
     auto text = extract_key_str(key);
-    if (!text) return raise_obj(std::move(text).error());
-    if (!*text) return raise_obj(non_string_key(key));
+    QUILLON_TRY(text);
+    if (!*text) return fail(non_string_key(key));
     DocumentObject* d = as_document(self);
     auto access = ReadBorrow::take(d->guard);
-    if (!access) return raise_obj(std::move(access).error());
-    if (!root_table(d).contains_key(**text)) return raise_obj(missing_key(**text));
+    QUILLON_TRY(access);
+    if (!root_table(d).contains_key(**text)) return fail(missing_key(**text));
     Result<PyRef> item = make_proxy(self, **text);
-    if (!item) return raise_obj(std::move(item).error());
+    QUILLON_TRY(item);
     return item->release();
 }
 
 int assign_entry(PyObject* self, PyObject* key, PyObject* value) {
     Result<toml::Item> item = extract_item(value);
-    if (!item) return raise_int(argument_error("value", std::move(item).error()));
+    if (!item) return fail(argument_error("value", std::move(item).error()));
     auto text = extract_key_str(key);
-    if (!text) return raise_int(std::move(text).error());
-    if (!*text) return raise_int(keys_must_be_strings());
+    QUILLON_TRY(text);
+    if (!*text) return fail(keys_must_be_strings());
     DocumentObject* d = as_document(self);
     auto access = WriteBorrow::take(d->guard);
-    if (!access) return raise_int(std::move(access).error());
+    QUILLON_TRY(access);
     // Only the root's own lines and the stored item change.
     d->inner.root.edited_through();
     ++d->marked_writes;
@@ -62,12 +61,12 @@ int assign_entry(PyObject* self, PyObject* key, PyObject* value) {
 
 int delete_entry(PyObject* self, PyObject* key) {
     auto text = extract_key_str(key);
-    if (!text) return raise_int(std::move(text).error());
-    if (!*text) return raise_int(non_string_key(key));
+    QUILLON_TRY(text);
+    if (!*text) return fail(non_string_key(key));
     DocumentObject* d = as_document(self);
     auto access = WriteBorrow::take(d->guard);
-    if (!access) return raise_int(std::move(access).error());
-    if (!root_table(d).contains_key(**text)) return raise_int(missing_key(**text));
+    QUILLON_TRY(access);
+    if (!root_table(d).contains_key(**text)) return fail(missing_key(**text));
     keep_comment_lines_before_removal(d->inner, d->inner.root, **text);
     root_table(d).items.remove(**text);
     record_root_key_change(d, **text);
@@ -76,8 +75,6 @@ int delete_entry(PyObject* self, PyObject* key) {
 
 // ---- signatures ----
 
-constexpr Signature kClearSignature{"Document.clear()", {}};
-constexpr Signature kFmtSignature{"Document.fmt()", {}};
 
 }  // namespace
 
@@ -92,12 +89,10 @@ int document_setitem(PyObject* self, PyObject* key, PyObject* value) {
 PyObject* document_clear(PyObject* self, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
     return boundary([&]() -> PyObject* {
         Bound a;
-        if (Status st = bind_fastcall(kClearSignature, args, nargs, kwnames, a); !st) {
-            return std::move(st).error().raise();
-        }
+        QUILLON_TRY(bind_fastcall(kClearSignature, args, nargs, kwnames, a));
         DocumentObject* d = as_document(self);
         auto access = WriteBorrow::take(d->guard);
-        if (!access) return raise_obj(std::move(access).error());
+        QUILLON_TRY(access);
         keep_comment_lines_before_clear(d->inner, d->inner.root);
         root_table(d).clear();
         record_root_change(d);
@@ -108,12 +103,10 @@ PyObject* document_clear(PyObject* self, PyObject* const* args, Py_ssize_t nargs
 PyObject* document_fmt(PyObject* self, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
     return boundary([&]() -> PyObject* {
         Bound a;
-        if (Status st = bind_fastcall(kFmtSignature, args, nargs, kwnames, a); !st) {
-            return std::move(st).error().raise();
-        }
+        QUILLON_TRY(bind_fastcall(kFmtSignature, args, nargs, kwnames, a));
         DocumentObject* d = as_document(self);
         auto access = WriteBorrow::take(d->guard);
-        if (!access) return raise_obj(std::move(access).error());
+        QUILLON_TRY(access);
         root_table(d).fmt();
         Py_RETURN_NONE;
     });
@@ -125,15 +118,15 @@ PyObject* document_richcompare(PyObject* self, PyObject* other, int op) {
         if (op == Py_NE) return negated_eq(self, other);
         DocumentObject* d = as_document(self);
         auto access = ReadBorrow::take(d->guard);
-        if (!access) return raise_obj(std::move(access).error());
+        QUILLON_TRY(access);
         if (is_document(other)) {
             DocumentObject* o = as_document(other);
             auto other_access = ReadBorrow::take(o->guard);
-            if (!other_access) return raise_obj(std::move(other_access).error());
+            QUILLON_TRY(other_access);
             return PyBool_FromLong(items_structural_eq(d->inner.root, o->inner.root) ? 1 : 0);
         }
         Result<bool> equal = table_eq(root_table(d), other);
-        if (!equal) return raise_obj(std::move(equal).error());
+        QUILLON_TRY(equal);
         return PyBool_FromLong(*equal ? 1 : 0);
     });
 }

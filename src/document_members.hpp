@@ -2,6 +2,7 @@
 // clear, fmt and equality (the other mapping members are in mapping_methods).
 #pragma once
 
+#include "args.hpp"
 #include "py_ref.hpp"
 
 namespace quillon {
@@ -10,6 +11,8 @@ PyObject* document_getitem(PyObject* self, PyObject* key);
 int document_setitem(PyObject* self, PyObject* key, PyObject* value);
 PyObject* document_richcompare(PyObject* self, PyObject* other, int op);
 
+inline constexpr Signature kClearSignature{"Document.clear()", {}};
+inline constexpr Signature kFmtSignature{"Document.fmt()", {}};
 PyObject* document_clear(PyObject* self, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames);
 PyObject* document_fmt(PyObject* self, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames);
 

@@ -106,7 +106,7 @@ Result<bool> list_eq(const std::vector<toml::Item>& elements, PyObject* obj, Com
 template <class Compare>
 Result<bool> with_referenced(PyObject* obj, Compare&& compare) {
     auto ref = ReferencedItem::open(as_proxy(obj));
-    if (!ref) return std::move(ref).error();
+    QUILLON_TRY(ref);
     return compare(ref->item());
 }
 
@@ -149,7 +149,7 @@ Result<bool> datetime_eq(const toml::Datetime& dt, PyObject* obj) {
     if (!datetime_api_ready()) return Error::fetch();
     if (PyDateTime_Check(obj)) {
         auto mine = datetime_to_py(dt);
-        if (!mine) return std::move(mine).error();
+        QUILLON_TRY(mine);
         return python_eq(mine->get(), obj);
     }
     if (PyDate_Check(obj)) {

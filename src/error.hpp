@@ -1,7 +1,20 @@
 // Result-or-error values for internal routines. An Error is built only on the
 // failure path and raised as a Python exception at the method boundary.
+//
+// Every failure travels the same way:
+//
+//     Result<PyRef> converted = to_python(item);
+//     QUILLON_TRY(converted);              // or QUILLON_TRY(some_status_call());
+//     ...
+//     return fail(Error::type_error("..."));
+//
+// In an internal routine (returning Result<T> or Status) the Error is handed
+// back to the caller. In an entry point the interpreter calls (returning
+// PyObject*, int or Py_ssize_t) it is raised there and the slot's failure value
+// (nullptr or -1) is returned: that is the only place an Error is raised.
 #pragma once
 
+#include <concepts>
 #include <string>
 #include <utility>
 #include <variant>
@@ -47,8 +60,8 @@ public:
     }
     bool is(PyObject* exc_type) const { return PyErr_GivenExceptionMatches(type(), exc_type); }
 
-    // Sets the interpreter's error indicator. Always returns nullptr so that
-    // callers can write `return std::move(err).raise();`.
+    // Sets the interpreter's error indicator and returns nullptr. Entry points
+    // reach it through `fail` / QUILLON_TRY rather than directly.
     PyObject* raise() && {
         if (exc_) {
             PyObject* exc = exc_.release();
@@ -101,4 +114,37 @@ struct Unit {};
 using Status = Result<Unit>;
 inline Status ok_status() { return Status(Unit{}); }
 
+// A failure on its way out of the enclosing function; it becomes whatever
+// that function returns (see the top of this file).
+class [[nodiscard]] Failure {
+public:
+    explicit Failure(Error err) : error_(std::move(err)) {}
+
+    template <class T>
+    operator Result<T>() && { return Result<T>(std::move(error_)); }
+    // Routines that build an Error report a failure to build it instead.
+    operator Error() && { return std::move(error_); }
+    // Object slots: the exception is raised, nullptr returned.
+    operator PyObject*() && { return std::move(error_).raise(); }
+    // int and Py_ssize_t slots: the exception is raised, -1 returned.
+    template <std::signed_integral I>
+    operator I() && {
+        std::move(error_).raise();
+        return -1;
+    }
+
+private:
+    Error error_;
+};
+
+inline Failure fail(Error err) { return Failure(std::move(err)); }
+
 }  // namespace quillon
+
+// Returns the failure of `result` (a Result or Status, evaluated once) from the
+// enclosing function; does nothing when it holds a value.
+#define QUILLON_TRY(result)                                                    \
+    do {                                                                       \
+        if (auto&& quillon_try_result_ = (result); !quillon_try_result_)       \
+            return ::quillon::fail(std::move(quillon_try_result_).error());    \
+    } while (0)

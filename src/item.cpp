@@ -10,15 +10,15 @@ namespace quillon {
 Result<ReferencedItem> ReferencedItem::open(ItemProxyObject* proxy) {
     DocumentObject* doc = proxy->document();
     auto access = ReadBorrow::take(doc->guard);
-    if (!access) return std::move(access).error();
+    QUILLON_TRY(access);
     auto found = resolve_fresh(doc, proxy->path, proxy->stamp);
-    if (!found) return std::move(found).error();
+    QUILLON_TRY(found);
     return ReferencedItem(std::move(*access), *found);
 }
 
 Result<toml::Table> copy_document_root(DocumentObject* doc) {
     auto access = ReadBorrow::take(doc->guard);
-    if (!access) return std::move(access).error();
+    QUILLON_TRY(access);
     return toml::Table(doc->inner.root_table());
 }
 
@@ -36,24 +36,24 @@ Result<toml::Item> extract_sequence_item(PyObject* obj) {
     }
     if (PyList_CheckExact(obj) || PyTuple_CheckExact(obj)) {
         auto array = extract_array(obj);
-        if (!array) return std::move(array).error();
+        QUILLON_TRY(array);
         return toml::Item(toml::Value(std::move(*array)));
     }
     // Subclasses take the full value path (they might also be mappings).
     auto value = extract_value(obj);
-    if (!value) return std::move(value).error();
+    QUILLON_TRY(value);
     return toml::Item(std::move(*value));
 }
 
 Result<toml::Item> value_item(PyObject* obj) {
     auto value = extract_value(obj);
-    if (!value) return std::move(value).error();
+    QUILLON_TRY(value);
     return toml::Item(std::move(*value));
 }
 
 Result<toml::Item> table_item(PyObject* obj) {
     auto table = extract_table(obj);
-    if (!table) return std::move(table).error();
+    QUILLON_TRY(table);
     return toml::Item(std::move(*table));
 }
 
@@ -70,15 +70,15 @@ Result<toml::Item> extract_item(PyObject* obj) {
         auto copy = clone_item(as_proxy(obj));
         if (!copy) return copy;
         Status fits = note_copied_height(toml::nesting_height(*copy));
-        if (!fits) return std::move(fits).error();
+        QUILLON_TRY(fits);
         return copy;
     }
     if (is_document(obj)) {
         auto root = copy_document_root(as_document(obj));
-        if (!root) return std::move(root).error();
+        QUILLON_TRY(root);
         // The root becomes a table of its own, one level deeper than it was.
         Status fits = note_copied_height(toml::nesting_height(*root));
-        if (!fits) return std::move(fits).error();
+        QUILLON_TRY(fits);
         // Header ranks of the source document mean nothing where the copy lands.
         toml::Item copy(std::move(*root));
         forget_render_positions(copy);

@@ -27,7 +27,7 @@ Result<std::optional<std::string_view>> comment_argument(PyObject* value) {
     if (!value) return Error::attribute_error("can't delete attribute");
     if (value == Py_None) return std::optional<std::string_view>();
     Result<std::string_view> text = str_argument(value, "value");
-    if (!text) return std::move(text).error();
+    QUILLON_TRY(text);
     return std::optional<std::string_view>(*text);
 }
 
@@ -72,12 +72,12 @@ Status write_block_comment(ItemWrite& w, std::optional<std::string_view> comment
     switch (block_route(path, root)) {
         case BlockRoute::ParentKey: {
             auto parent = navigate_path_mut(root, prefix_of(path, 1));
-            if (!parent) return std::move(parent).error();
+            QUILLON_TRY(parent);
             return set_block_comment(**parent, path.back().as_str(), comment);
         }
         case BlockRoute::FirstOfTables: {
             auto grandparent = navigate_path_mut(root, prefix_of(path, 2));
-            if (!grandparent) return std::move(grandparent).error();
+            QUILLON_TRY(grandparent);
             return set_block_comment(**grandparent, path[path.size() - 2].as_str(), comment);
         }
         case BlockRoute::Resolved:
@@ -91,7 +91,7 @@ Status write_block_comment(ItemWrite& w, std::optional<std::string_view> comment
 PyObject* item_comment_get(PyObject* self, void*) {
     return boundary([&]() -> PyObject* {
         auto ref = ItemRead::open(as_proxy(self));
-        if (!ref) return std::move(ref).error().raise();
+        QUILLON_TRY(ref);
         return optional_text(read_block_comment(*ref));
     });
 }
@@ -99,11 +99,11 @@ PyObject* item_comment_get(PyObject* self, void*) {
 int item_comment_set(PyObject* self, PyObject* value, void*) {
     return boundary<int>(-1, [&]() -> int {
         auto comment = comment_argument(value);
-        if (!comment) return (std::move(comment).error().raise(), -1);
+        QUILLON_TRY(comment);
         auto w = ItemWrite::open(as_proxy(self));
-        if (!w) return (std::move(w).error().raise(), -1);
+        QUILLON_TRY(w);
         Status written = write_block_comment(*w, *comment);
-        if (!written) return (std::move(written).error().raise(), -1);
+        QUILLON_TRY(written);
         return 0;
     });
 }
@@ -111,7 +111,7 @@ int item_comment_set(PyObject* self, PyObject* value, void*) {
 PyObject* item_inline_comment_get(PyObject* self, void*) {
     return boundary([&]() -> PyObject* {
         auto ref = ItemRead::open(as_proxy(self));
-        if (!ref) return std::move(ref).error().raise();
+        QUILLON_TRY(ref);
         const Path& path = ref->proxy()->path;
         std::optional<std::string> comment;
         if (path.size() >= 2) {
@@ -126,23 +126,23 @@ PyObject* item_inline_comment_get(PyObject* self, void*) {
 int item_inline_comment_set(PyObject* self, PyObject* value, void*) {
     return boundary<int>(-1, [&]() -> int {
         auto text = comment_argument(value);
-        if (!text) return (std::move(text).error().raise(), -1);
+        QUILLON_TRY(text);
         auto w = ItemWrite::open(as_proxy(self));
-        if (!w) return (std::move(w).error().raise(), -1);
+        QUILLON_TRY(w);
         std::string stored;
         if (*text) {
             Result<std::string> validated = validate_inline_comment(**text);
-            if (!validated) return (std::move(validated).error().raise(), -1);
+            QUILLON_TRY(validated);
             stored = std::move(*validated);
         }
         const Path& path = w->proxy()->path;
         if (path.size() >= 2) {
             auto parent = navigate_path_mut(w->document()->inner.root, prefix_of(path, 1));
-            if (!parent) return (std::move(parent).error().raise(), -1);
+            QUILLON_TRY(parent);
             if (set_element_inline_comment(**parent, path.back(), stored)) return 0;
         }
         Status written = set_inline_comment(w->item(), *text);
-        if (!written) return (std::move(written).error().raise(), -1);
+        QUILLON_TRY(written);
         return 0;
     });
 }

@@ -293,7 +293,7 @@ Result<Subscript> resolve_subscript_key(PyObject* obj) {
         return sub;
     }
     Result<PyRef> resolved = resolve_proxy(obj);
-    if (!resolved) return std::move(resolved).error();
+    QUILLON_TRY(resolved);
     PyObject* key = *resolved ? resolved->get() : obj;
     if (PyUnicode_Check(key)) {
         Py_ssize_t n = 0;
@@ -349,9 +349,9 @@ Result<Key> item_setitem_int(toml::Item& item, int64_t index, toml::Item new_ite
     if (toml::Value* v = item.as_value(); v && v->is_array()) {
         toml::Array& array = *v->as_array();
         Result<size_t> position = normalise_index(index, array.len());
-        if (!position) return std::move(position).error();
+        QUILLON_TRY(position);
         Result<toml::Value> value = into_value(std::move(new_item));
-        if (!value) return std::move(value).error();
+        QUILLON_TRY(value);
         std::string comment = take_value_inline_comment(*value);
         array.replace(*position, std::move(*value));
         if (!comment.empty()) set_array_inline_comment(array, *position, comment);
@@ -359,9 +359,9 @@ Result<Key> item_setitem_int(toml::Item& item, int64_t index, toml::Item new_ite
     }
     if (toml::ArrayOfTables* aot = item.as_array_of_tables()) {
         Result<size_t> position = normalise_index(index, aot->len());
-        if (!position) return std::move(position).error();
+        QUILLON_TRY(position);
         Result<toml::Table> table = require_table(std::move(new_item));
-        if (!table) return std::move(table).error();
+        QUILLON_TRY(table);
         const toml::Table& old = aot->get(*position);
         // The replacement keeps the place and the header text of the table it replaces.
         table->decor.prefix = old.decor.prefix.is_present() ? old.decor.prefix : toml::RawString::empty();
@@ -376,7 +376,7 @@ Result<Key> item_setitem_int(toml::Item& item, int64_t index, toml::Item new_ite
 Result<Key> item_delitem_str(toml::Item& item, std::string_view key) {
     if (!item.is_table_like()) return subscript_type_error(item);
     Status removed = table_remove(item, key);
-    if (!removed) return std::move(removed).error();
+    QUILLON_TRY(removed);
     keep_emptied_table_visible(item);
     return Key::str(std::string(key));
 }
@@ -384,11 +384,11 @@ Result<Key> item_delitem_str(toml::Item& item, std::string_view key) {
 Result<Affected> item_delitem_int(toml::Item& item, int64_t index) {
     if (item.is_array_like()) {
         Result<ArrayLike> seq = as_array_like_mut(item, "deletion");
-        if (!seq) return std::move(seq).error();
+        QUILLON_TRY(seq);
         Result<size_t> position = normalise_index(index, seq->len());
-        if (!position) return std::move(position).error();
+        QUILLON_TRY(position);
         Result<Removed> removed = item_remove_at(*seq, *position);
-        if (!removed) return std::move(removed).error();
+        QUILLON_TRY(removed);
         return removed->affected;
     }
     if (item.is_table_like()) return Error::key_error(std::to_string(index));
@@ -398,20 +398,20 @@ Result<Affected> item_delitem_int(toml::Item& item, int64_t index) {
 Result<bool> item_contains(const toml::Item& item, PyObject* x) {
     if (const toml::EntryMap* entries = item.table_like()) {
         auto key = extract_key_str(x);
-        if (!key) return std::move(key).error();
+        QUILLON_TRY(key);
         if (!*key) return false;
         return entries->contains_key(**key);
     }
     if (!item.is_array_like()) return unsupported_op(item, "'in'");
     Result<PyRef> resolved = resolve_proxy(x);
-    if (!resolved) return std::move(resolved).error();
+    QUILLON_TRY(resolved);
     PyObject* needle = *resolved ? resolved->get() : x;
     if (const toml::ArrayOfTables* aot = item.as_array_of_tables()) {
         for (const toml::Item& member : aot->values) {
             const toml::Table* table = member.as_table();
             if (!table) continue;
             Result<bool> eq = table_eq(*table, needle);
-            if (!eq) return std::move(eq).error();
+            QUILLON_TRY(eq);
             if (*eq) return true;
         }
         return false;
@@ -420,7 +420,7 @@ Result<bool> item_contains(const toml::Item& item, PyObject* x) {
         const toml::Value* value = element.as_value();
         if (!value) continue;
         Result<bool> eq = value_eq(*value, needle);
-        if (!eq) return std::move(eq).error();
+        QUILLON_TRY(eq);
         if (*eq) return true;
     }
     return false;
@@ -457,7 +457,7 @@ Result<PyRef> item_str(const toml::Item& item) {
         if (const auto* b = v->as_boolean()) return new_ref(PyUnicode_FromString(b->value ? "true" : "false"));
     }
     Result<PyRef> plain = item_to_py(item);
-    if (!plain) return std::move(plain).error();
+    QUILLON_TRY(plain);
     return new_ref(PyObject_Str(plain->get()));
 }
 

@@ -14,8 +14,8 @@
 #include "kinds.hpp"
 #include "list_ops.hpp"
 #include "list_proxy.hpp"
+#include "method_def.hpp"
 #include "py_new.hpp"
-#include "raise.hpp"
 
 namespace quillon {
 namespace {
@@ -43,7 +43,7 @@ struct SliceBounds {
 
 PyObject* child_list(const ItemRead& ref, SliceBounds bounds) {
     Result<ConstArrayLike> seq = as_array_like(ref.item(), "slicing");
-    if (!seq) return raise_obj(std::move(seq).error());
+    QUILLON_TRY(seq);
     bounds.adjust(seq->len());
     std::vector<size_t> positions = bounds.positions();
     PyRef list(PyList_New(static_cast<Py_ssize_t>(positions.size())));
@@ -51,7 +51,7 @@ PyObject* child_list(const ItemRead& ref, SliceBounds bounds) {
     Py_ssize_t out = 0;
     for (size_t position : positions) {
         Result<PyRef> child = child_proxy_typed(ref.proxy()->doc, ref.proxy()->path, Key::index(position));
-        if (!child) return raise_obj(std::move(child).error());
+        QUILLON_TRY(child);
         PyList_SET_ITEM(list.get(), out++, child->release());
     }
     return list.release();
@@ -59,24 +59,24 @@ PyObject* child_list(const ItemRead& ref, SliceBounds bounds) {
 
 PyObject* get_child(PyObject* self, const Subscript& sub, const SliceBounds& bounds) {
     auto ref = ItemRead::open(proxy_of(self));
-    if (!ref) return raise_obj(std::move(ref).error());
+    QUILLON_TRY(ref);
     const toml::Item& item = ref->item();
     PyObject* doc = ref->proxy()->doc;
     const Path& path = ref->proxy()->path;
     switch (sub.kind) {
         case Subscript::Kind::Str: {
             Result<bool> present = item_has_key(item, sub.text);
-            if (!present) return raise_obj(std::move(present).error());
-            if (!*present) return raise_obj(missing_key(sub.text));
+            QUILLON_TRY(present);
+            if (!*present) return fail(missing_key(sub.text));
             Result<PyRef> child = child_proxy_typed(doc, path, Key::str(sub.text));
-            if (!child) return raise_obj(std::move(child).error());
+            QUILLON_TRY(child);
             return child->release();
         }
         case Subscript::Kind::Int: {
             Result<size_t> position = require_array_index(item, sub.index);
-            if (!position) return raise_obj(std::move(position).error());
+            QUILLON_TRY(position);
             Result<PyRef> child = child_proxy_typed(doc, path, Key::index(*position));
-            if (!child) return raise_obj(std::move(child).error());
+            QUILLON_TRY(child);
             return child->release();
         }
         case Subscript::Kind::Slice:
@@ -84,14 +84,14 @@ PyObject* get_child(PyObject* self, const Subscript& sub, const SliceBounds& bou
         case Subscript::Kind::Other:
             break;
     }
-    return raise_obj(invalid_subscript(sub.object.get(), item));
+    return fail(invalid_subscript(sub.object.get(), item));
 }
 
 // ---- assignment and deletion ----
 
 Status assign_slice(ItemWrite& w, SliceBounds bounds, std::vector<toml::Item> items) {
     Result<ArrayLike> seq = as_array_like_mut(w.item(), "slice assignment");
-    if (!seq) return std::move(seq).error();
+    QUILLON_TRY(seq);
     const size_t before = seq->len();
     bounds.adjust(before);
     std::vector<size_t> positions = bounds.positions();
@@ -109,7 +109,7 @@ Status assign_slice(ItemWrite& w, SliceBounds bounds, std::vector<toml::Item> it
 
 Status delete_slice(ItemWrite& w, SliceBounds bounds) {
     Result<ArrayLike> seq = as_array_like_mut(w.item(), "slice deletion");
-    if (!seq) return std::move(seq).error();
+    QUILLON_TRY(seq);
     const size_t before = seq->len();
     bounds.adjust(before);
     std::vector<size_t> positions = bounds.positions();
@@ -127,16 +127,16 @@ Status delete_child(PyObject* self, const Subscript& sub, const SliceBounds& bou
         // Nothing is written; the message may run the subscript's own repr,
         // which must not find the document borrowed for writing.
         auto ref = ItemRead::open(proxy_of(self));
-        if (!ref) return std::move(ref).error();
+        QUILLON_TRY(ref);
         return invalid_subscript(sub.object.get(), ref->item());
     }
     auto w = ItemWrite::open(proxy_of(self));
-    if (!w) return std::move(w).error();
+    QUILLON_TRY(w);
     switch (sub.kind) {
         case Subscript::Kind::Str: {
             keep_comment_lines_before_removal(w->document()->inner, w->item(), sub.text);
             Result<Key> removed = item_delitem_str(w->item(), sub.text);
-            if (!removed) return std::move(removed).error();
+            QUILLON_TRY(removed);
             w->bump_child(*removed);
             return ok_status();
         }
@@ -145,7 +145,7 @@ Status delete_child(PyObject* self, const Subscript& sub, const SliceBounds& bou
                 keep_comment_lines_before_member_removal(w->document()->inner, w->item(), {&*position, 1});
             }
             Result<Affected> affected = item_delitem_int(w->item(), sub.index);
-            if (!affected) return std::move(affected).error();
+            QUILLON_TRY(affected);
             w->bump_affected(*affected);
             return ok_status();
         }
@@ -161,24 +161,24 @@ Status assign_child(PyObject* self, const Subscript& sub, const SliceBounds& bou
     if (sub.kind == Subscript::Kind::Other) return invalid_subscript_type(sub.object.get());
     if (sub.kind == Subscript::Kind::Slice) {
         Result<std::vector<toml::Item>> items = extract_items(value);
-        if (!items) return std::move(items).error();
+        QUILLON_TRY(items);
         auto w = ItemWrite::open(proxy_of(self));
-        if (!w) return std::move(w).error();
+        QUILLON_TRY(w);
         return assign_slice(*w, bounds, std::move(*items));
     }
     Result<toml::Item> converted = extract_item(value);
-    if (!converted) return std::move(converted).error();
+    QUILLON_TRY(converted);
     auto w = ItemWrite::open(proxy_of(self));
-    if (!w) return std::move(w).error();
+    QUILLON_TRY(w);
     if (sub.kind == Subscript::Kind::Str) {
         keep_comment_lines_before_replacement(w->document()->inner, w->item(), sub.text, *converted);
         Result<std::optional<Key>> replaced = item_setitem_str(w->item(), sub.text, std::move(*converted));
-        if (!replaced) return std::move(replaced).error();
+        QUILLON_TRY(replaced);
         if (*replaced) w->bump_child(**replaced);
         return ok_status();
     }
     Result<Key> replaced = item_setitem_int(w->item(), sub.index, std::move(*converted));
-    if (!replaced) return std::move(replaced).error();
+    QUILLON_TRY(replaced);
     w->bump_child(*replaced);
     return ok_status();
 }
@@ -194,11 +194,9 @@ constexpr Signature kParseSignature{"Item.parse()", kParseParams};
 PyObject* item_as_toml(PyObject* self, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
     return boundary([&]() -> PyObject* {
         Bound a;
-        if (Status st = bind_fastcall(kAsTomlSignature, args, nargs, kwnames, a); !st) {
-            return std::move(st).error().raise();
-        }
+        QUILLON_TRY(bind_fastcall(kAsTomlSignature, args, nargs, kwnames, a));
         auto ref = ItemRead::open(proxy_of(self));
-        if (!ref) return raise_obj(std::move(ref).error());
+        QUILLON_TRY(ref);
         return new_str(item_toml_text(ref->item()));
     });
 }
@@ -206,14 +204,12 @@ PyObject* item_as_toml(PyObject* self, PyObject* const* args, Py_ssize_t nargs, 
 PyObject* item_clear_method(PyObject* self, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
     return boundary([&]() -> PyObject* {
         Bound a;
-        if (Status st = bind_fastcall(kClearSignature, args, nargs, kwnames, a); !st) {
-            return std::move(st).error().raise();
-        }
+        QUILLON_TRY(bind_fastcall(kClearSignature, args, nargs, kwnames, a));
         auto w = ItemWrite::open(proxy_of(self));
-        if (!w) return raise_obj(std::move(w).error());
+        QUILLON_TRY(w);
         keep_comment_lines_before_clear(w->document()->inner, w->item());
         Status cleared = item_clear(w->item());
-        if (!cleared) return raise_obj(std::move(cleared).error());
+        QUILLON_TRY(cleared);
         w->bump_self();
         Py_RETURN_NONE;
     });
@@ -235,11 +231,9 @@ void fmt_item(toml::Item& item) {
 PyObject* item_fmt_method(PyObject* self, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
     return boundary([&]() -> PyObject* {
         Bound a;
-        if (Status st = bind_fastcall(kFmtSignature, args, nargs, kwnames, a); !st) {
-            return std::move(st).error().raise();
-        }
+        QUILLON_TRY(bind_fastcall(kFmtSignature, args, nargs, kwnames, a));
         auto w = ItemWrite::open(proxy_of(self));
-        if (!w) return raise_obj(std::move(w).error());
+        QUILLON_TRY(w);
         fmt_item(w->item());
         Py_RETURN_NONE;
     });
@@ -248,11 +242,9 @@ PyObject* item_fmt_method(PyObject* self, PyObject* const* args, Py_ssize_t narg
 PyObject* item_parse(PyObject* module, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
     return boundary([&]() -> PyObject* {
         Bound a;
-        if (Status st = bind_fastcall(kParseSignature, args, nargs, kwnames, a); !st) {
-            return std::move(st).error().raise();
-        }
+        QUILLON_TRY(bind_fastcall(kParseSignature, args, nargs, kwnames, a));
         Result<PyRef> parsed = parse_as(module_state(module), a[0]);
-        if (!parsed) return raise_obj(std::move(parsed).error());
+        QUILLON_TRY(parsed);
         return parsed->release();
     });
 }
@@ -260,23 +252,21 @@ PyObject* item_parse(PyObject* module, PyObject* const* args, Py_ssize_t nargs, 
 PyObject* item_value(PyObject* self, void*) {
     return boundary([&]() -> PyObject* {
         auto ref = ItemRead::open(proxy_of(self));
-        if (!ref) return raise_obj(std::move(ref).error());
+        QUILLON_TRY(ref);
         Result<PyRef> plain = item_to_py(ref->item());
-        if (!plain) return raise_obj(std::move(plain).error());
+        QUILLON_TRY(plain);
         return plain->release();
     });
 }
 
-const char kParseDoc[] =
-    "parse(text)\n--\n\n"
+constexpr char kParseDoc[] =
     "Parse a TOML value fragment, preserving its representation.\n\n"
     "Use this when you need a specific TOML representation that can't be\n"
     "expressed through plain Python types, e.g. hex integers or literal strings:\n\n"
     "    doc[\"mask\"] = Item.parse(\"0xFF\")\n"
     "    doc[\"msg\"]  = Item.parse(\"'''multi\\nline'''\")";
 
-const char kFmtDoc[] =
-    "fmt($self)\n--\n\n"
+constexpr char kFmtDoc[] =
     "Normalize formatting of this item (spacing, trailing commas, etc.).\n\n"
     "Useful after mutations that leave behind awkward whitespace.\n"
     "This is shallow - it formats the item itself, not nested sub-tables.\n"
@@ -285,21 +275,20 @@ const char kFmtDoc[] =
 const char kCommentGetDoc[] = "The comment lines before this entry, or None.";
 const char kInlineCommentGetDoc[] = "The inline comment after this value (e.g. `key = 1 # this part`), or None.";
 
-#define QUILLON_FASTCALL(f) reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(f))
+constexpr char kAsTomlDoc[] = "Return the TOML representation of this item.";
 
 }  // namespace
 
 PyMethodDef item_static_methods[] = {
-    {"parse", QUILLON_FASTCALL(item_parse), METH_FASTCALL | METH_KEYWORDS, kParseDoc},
-    {nullptr, nullptr, 0, nullptr},
+    static_method<kParseSignature, kParseDoc>(item_parse),
+    kMethodsEnd,
 };
 
 PyMethodDef item_methods[] = {
-    {"as_toml", QUILLON_FASTCALL(item_as_toml), METH_FASTCALL | METH_KEYWORDS,
-     "as_toml($self)\n--\n\nReturn the TOML representation of this item."},
-    {"clear", QUILLON_FASTCALL(item_clear_method), METH_FASTCALL | METH_KEYWORDS, "clear($self)\n--\n\n"},
-    {"fmt", QUILLON_FASTCALL(item_fmt_method), METH_FASTCALL | METH_KEYWORDS, kFmtDoc},
-    {nullptr, nullptr, 0, nullptr},
+    method<kAsTomlSignature, kAsTomlDoc>(item_as_toml),
+    method<kClearSignature>(item_clear_method),
+    method<kFmtSignature, kFmtDoc>(item_fmt_method),
+    kMethodsEnd,
 };
 
 PyGetSetDef item_getset[] = {
@@ -313,11 +302,11 @@ PyGetSetDef item_getset[] = {
 PyObject* item_getitem_slot(PyObject* self, PyObject* key) {
     return boundary([&]() -> PyObject* {
         Result<Subscript> sub = resolve_subscript_key(key);
-        if (!sub) return raise_obj(std::move(sub).error());
+        QUILLON_TRY(sub);
         SliceBounds bounds;
         if (sub->kind == Subscript::Kind::Slice) {
             Result<SliceBounds> unpacked = SliceBounds::unpack(sub->object.get());
-            if (!unpacked) return raise_obj(std::move(unpacked).error());
+            QUILLON_TRY(unpacked);
             bounds = *unpacked;
         }
         return get_child(self, *sub, bounds);
@@ -327,15 +316,15 @@ PyObject* item_getitem_slot(PyObject* self, PyObject* key) {
 int item_setitem_slot(PyObject* self, PyObject* key, PyObject* value) {
     return boundary<int>(-1, [&]() -> int {
         Result<Subscript> sub = resolve_subscript_key(key);
-        if (!sub) return raise_int(std::move(sub).error());
+        QUILLON_TRY(sub);
         SliceBounds bounds;
         if (sub->kind == Subscript::Kind::Slice) {
             Result<SliceBounds> unpacked = SliceBounds::unpack(sub->object.get());
-            if (!unpacked) return raise_int(std::move(unpacked).error());
+            QUILLON_TRY(unpacked);
             bounds = *unpacked;
         }
         Status done = value ? assign_child(self, *sub, bounds, value) : delete_child(self, *sub, bounds);
-        if (!done) return raise_int(std::move(done).error());
+        QUILLON_TRY(done);
         return 0;
     });
 }
@@ -343,10 +332,10 @@ int item_setitem_slot(PyObject* self, PyObject* key, PyObject* value) {
 Py_ssize_t item_len_slot(PyObject* self) {
     return boundary<Py_ssize_t>(-1, [&]() -> Py_ssize_t {
         auto ref = ItemRead::open(proxy_of(self));
-        if (!ref) return raise_int(std::move(ref).error());
+        QUILLON_TRY(ref);
         std::optional<size_t> n = item_len(ref->item());
         if (!n) {
-            return raise_int(Error::type_error(std::string("TOML ") + kind_word(ref->item()) +
+            return fail(Error::type_error(std::string("TOML ") + kind_word(ref->item()) +
                                                " item has no len() (use .value to get the Python object)"));
         }
         return static_cast<Py_ssize_t>(*n);
@@ -356,7 +345,7 @@ Py_ssize_t item_len_slot(PyObject* self) {
 int item_bool_slot(PyObject* self) {
     return boundary<int>(-1, [&]() -> int {
         auto ref = ItemRead::open(proxy_of(self));
-        if (!ref) return raise_int(std::move(ref).error());
+        QUILLON_TRY(ref);
         const toml::Item& item = ref->item();
         if (std::optional<size_t> n = item_len(item)) return *n > 0 ? 1 : 0;
         const toml::Value* v = item.as_value();
@@ -372,9 +361,9 @@ int item_bool_slot(PyObject* self) {
 PyObject* item_iter_slot(PyObject* self) {
     return boundary([&]() -> PyObject* {
         auto ref = ItemRead::open(proxy_of(self));
-        if (!ref) return raise_obj(std::move(ref).error());
+        QUILLON_TRY(ref);
         auto kind = item_iter_kind(ref->item());
-        if (!kind) return raise_obj(std::move(kind).error());
+        QUILLON_TRY(kind);
         PyRef list;
         if (auto* keys = std::get_if<std::vector<std::string>>(&*kind)) {
             list = PyRef(PyList_New(static_cast<Py_ssize_t>(keys->size())));
@@ -390,7 +379,7 @@ PyObject* item_iter_slot(PyObject* self) {
             if (!list) return nullptr;
             for (size_t i = 0; i < n; ++i) {
                 Result<PyRef> child = child_proxy_typed(ref->proxy()->doc, ref->proxy()->path, Key::index(i));
-                if (!child) return raise_obj(std::move(child).error());
+                QUILLON_TRY(child);
                 PyList_SET_ITEM(list.get(), static_cast<Py_ssize_t>(i), child->release());
             }
         }
@@ -401,9 +390,9 @@ PyObject* item_iter_slot(PyObject* self) {
 int item_contains_slot(PyObject* self, PyObject* x) {
     return boundary<int>(-1, [&]() -> int {
         auto ref = ItemRead::open(proxy_of(self));
-        if (!ref) return raise_int(std::move(ref).error());
+        QUILLON_TRY(ref);
         Result<bool> found = item_contains(ref->item(), x);
-        if (!found) return raise_int(std::move(found).error());
+        QUILLON_TRY(found);
         return *found ? 1 : 0;
     });
 }
@@ -411,9 +400,9 @@ int item_contains_slot(PyObject* self, PyObject* x) {
 PyObject* item_str_slot(PyObject* self) {
     return boundary([&]() -> PyObject* {
         auto ref = ItemRead::open(proxy_of(self));
-        if (!ref) return raise_obj(std::move(ref).error());
+        QUILLON_TRY(ref);
         Result<PyRef> text = item_str(ref->item());
-        if (!text) return raise_obj(std::move(text).error());
+        QUILLON_TRY(text);
         return text->release();
     });
 }
@@ -421,7 +410,7 @@ PyObject* item_str_slot(PyObject* self) {
 PyObject* item_repr_slot(PyObject* self) {
     return boundary([&]() -> PyObject* {
         auto ref = ItemRead::open(proxy_of(self));
-        if (!ref) return raise_obj(std::move(ref).error());
+        QUILLON_TRY(ref);
         return new_str(item_repr(ref->item()));
     });
 }
@@ -431,9 +420,9 @@ PyObject* item_richcompare_slot(PyObject* self, PyObject* other, int op) {
         if (!is_item_proxy(self) || (op != Py_EQ && op != Py_NE)) Py_RETURN_NOTIMPLEMENTED;
         if (op == Py_NE) return negated_eq(self, other);
         auto ref = ItemRead::open(proxy_of(self));
-        if (!ref) return raise_obj(std::move(ref).error());
+        QUILLON_TRY(ref);
         Result<bool> equal = item_eq(ref->item(), other);
-        if (!equal) return raise_obj(std::move(equal).error());
+        QUILLON_TRY(equal);
         return PyBool_FromLong(*equal ? 1 : 0);
     });
 }

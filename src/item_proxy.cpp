@@ -41,7 +41,7 @@ std::optional<std::string> element_inline_comment(const Path& path, const toml::
 // or own a document nobody else can see yet.
 Result<PyRef> into_typed(PyObject* doc, Path path, uint64_t stamp) {
     auto found = navigate_path(as_document(doc)->inner.root, path);
-    if (!found) return std::move(found).error();
+    QUILLON_TRY(found);
     PyTypeObject* tp = narrowed_class(*as_document(doc)->state, **found);
     PyObject* self = tp->tp_alloc(tp, 0);
     if (!self) return Error::fetch();
@@ -69,7 +69,7 @@ Result<PyRef> child_proxy_typed(PyObject* doc, const Path& parent_path, Key&& ke
 
 Result<toml::Item> clone_item(ItemProxyObject* proxy) {
     auto ref = ItemRead::open(proxy);
-    if (!ref) return std::move(ref).error();
+    QUILLON_TRY(ref);
     toml::Item copy = ref->item();
     if (toml::Value* v = copy.as_value()) {
         fit_copied_value_decor(*v, element_inline_comment(proxy->path, proxy->document()->inner.root));
@@ -82,14 +82,14 @@ Result<toml::Item> clone_item(ItemProxyObject* proxy) {
 Result<PyRef> resolve_proxy(PyObject* obj) {
     if (!is_item_proxy(obj)) return PyRef();
     auto ref = ItemRead::open(as_proxy(obj));
-    if (!ref) return std::move(ref).error();
+    QUILLON_TRY(ref);
     return item_to_py(ref->item());
 }
 
 Result<PyRef> parse_as(ModuleState* state, PyObject* text, const char* class_name, PyTypeObject* required_class,
                        const char* kind_word) {
     Result<std::string_view> source = str_argument(text, "text");
-    if (!source) return std::move(source).error();
+    QUILLON_TRY(source);
     auto parsed = toml::parse_value(*source);
     if (auto* err = std::get_if<toml::TomlError>(&parsed)) return parse_error(*err);
     toml::DocumentMut model;
@@ -111,7 +111,7 @@ toml::Item& place_detached(toml::DocumentMut& model, toml::Item item) {
 Result<PyRef> detached_result(ModuleState* state, toml::DocumentMut model) {
     // What the operands brought lies below "_".
     Status fits = admit_incoming(1);
-    if (!fits) return std::move(fits).error();
+    QUILLON_TRY(fits);
     PyRef doc(document_from_inner(state, std::move(model)));
     if (!doc) return Error::fetch();
     return into_typed(doc.get(), Path{Key::str("_")}, 0);
@@ -121,33 +121,33 @@ Result<PyRef> detached_result(ModuleState* state, toml::DocumentMut model) {
 
 Result<ItemRead> ItemRead::open(ItemProxyObject* proxy) {
     auto self = ReadBorrow::take(proxy->guard);
-    if (!self) return std::move(self).error();
+    QUILLON_TRY(self);
     DocumentObject* doc = proxy->document();
     auto access = ReadBorrow::take(doc->guard);
-    if (!access) return std::move(access).error();
+    QUILLON_TRY(access);
     auto found = resolve_fresh(doc, proxy->path, proxy->stamp);
-    if (!found) return std::move(found).error();
+    QUILLON_TRY(found);
     return ItemRead(std::move(*self), std::move(*access), proxy, *found);
 }
 
 Result<ItemWrite> ItemWrite::open(ItemProxyObject* proxy) {
     // Whatever this call converted or copied goes below this reference.
     Status fits = admit_incoming(proxy->path.size());
-    if (!fits) return std::move(fits).error();
+    QUILLON_TRY(fits);
     auto self = ReadBorrow::take(proxy->guard);
-    if (!self) return std::move(self).error();
+    QUILLON_TRY(self);
     DocumentObject* doc = proxy->document();
     auto access = WriteBorrow::take(doc->guard);
-    if (!access) return std::move(access).error();
+    QUILLON_TRY(access);
     // Whatever this write changes lies on its path, which the walk below
     // marks for the renderer.
     ++doc->marked_writes;
     // The read-only walk first, so that a path that no longer resolves cannot
     // leave placeholder entries behind.
     auto found = resolve_fresh(doc, proxy->path, proxy->stamp);
-    if (!found) return std::move(found).error();
+    QUILLON_TRY(found);
     auto target = navigate_path_mut(doc->inner.root, proxy->path);
-    if (!target) return std::move(target).error();
+    QUILLON_TRY(target);
     return ItemWrite(std::move(*self), std::move(*access), proxy, *target);
 }
 

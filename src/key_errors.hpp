@@ -12,14 +12,14 @@ namespace quillon {
 // KeyError(key) for a missing string key.
 inline Error missing_key(std::string_view key) {
     Result<PyRef> arg = text_to_str(key);
-    if (!arg) return std::move(arg).error();
+    QUILLON_TRY(arg);
     return Error::with_arg(PyExc_KeyError, std::move(*arg));
 }
 
 // KeyError whose argument is the text of repr(key), for keys that are not strings.
 inline Error non_string_key(PyObject* key) {
     Result<PyRef> text = new_ref(PyObject_Repr(key));
-    if (!text) return std::move(text).error();
+    QUILLON_TRY(text);
     return Error::with_arg(PyExc_KeyError, std::move(*text));
 }
 

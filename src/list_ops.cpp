@@ -386,7 +386,7 @@ Result<size_t> pop_position(const ArrayLike& seq, std::optional<int64_t> index) 
 
 Result<Removed> list_pop(const ArrayLike& seq, std::optional<int64_t> index) {
     Result<size_t> position = pop_position(seq, index);
-    if (!position) return std::move(position).error();
+    QUILLON_TRY(position);
     return item_remove_at(seq, *position);
 }
 

@@ -15,7 +15,7 @@
 #include "item_ops.hpp"
 #include "item_proxy.hpp"
 #include "list_ops.hpp"
-#include "raise.hpp"
+#include "method_def.hpp"
 #include "type_factories.hpp"
 
 namespace quillon {
@@ -26,7 +26,7 @@ Result<std::vector<toml::Item>> extract_items(PyObject* iterable) {
     std::vector<toml::Item> items;
     while (PyRef element{PyIter_Next(it.get())}) {
         Result<toml::Item> converted = extract_item(element.get());
-        if (!converted) return std::move(converted).error();
+        QUILLON_TRY(converted);
         items.push_back(std::move(*converted));
     }
     if (PyErr_Occurred()) return Error::fetch();
@@ -35,11 +35,11 @@ Result<std::vector<toml::Item>> extract_items(PyObject* iterable) {
 
 Status list_item_extend_with(PyObject* self, PyObject* values) {
     Result<std::vector<toml::Item>> items = extract_items(values);
-    if (!items) return std::move(items).error();
+    QUILLON_TRY(items);
     auto w = ItemWrite::open(as_proxy(self));
-    if (!w) return std::move(w).error();
+    QUILLON_TRY(w);
     Result<ArrayLike> seq = as_array_like_mut(w->item(), "extend()");
-    if (!seq) return std::move(seq).error();
+    QUILLON_TRY(seq);
     return item_extend(*seq, std::move(*items));
 }
 
@@ -50,8 +50,7 @@ const char kListItemDoc[] =
     "``isinstance(item, ListItem)`` and\n"
     "``isinstance(item, MutableSequence)`` both work.";
 
-const char kSetMultilineDoc[] =
-    "set_multiline($self, *, indent=4)\n--\n\n"
+constexpr char kSetMultilineDoc[] =
     "Format the array as multiline.\n\n"
     "Each element is placed on its own line, indented by *indent*\n"
     "spaces, with a trailing comma after the last element.\n"
@@ -86,7 +85,7 @@ constexpr Param kIndexParams[] = {{"value", ParamKind::PositionalOnly, true},
                                   {"stop", ParamKind::PositionalOnly, false}};
 constexpr Signature kIndexSignature{"ListItem.index()", kIndexParams};
 
-constexpr Param kSetMultilineParams[] = {{"indent", ParamKind::KeywordOnly, false}};
+constexpr Param kSetMultilineParams[] = {{"indent", ParamKind::KeywordOnly, false, "4"}};
 constexpr Signature kSetMultilineSignature{"ListItem.set_multiline()", kSetMultilineParams};
 
 // A signed 64-bit integer (anything with __index__). The conversion error is
@@ -110,7 +109,7 @@ Result<int64_t> int64_argument(PyObject* obj, const char* name) {
 Result<std::optional<int64_t>> bound_argument(PyObject* obj, const char* name) {
     if (!obj || obj == Py_None) return std::optional<int64_t>();
     Result<int64_t> v = int64_argument(obj, name);
-    if (!v) return std::move(v).error();
+    QUILLON_TRY(v);
     return std::optional<int64_t>(*v);
 }
 
@@ -124,18 +123,13 @@ ElementEquals equals_object(PyObject* needle) {
     };
 }
 
-#define BIND_OR_RAISE(sig)                                                \
-    Bound a;                                                              \
-    if (Status st = bind_fastcall(sig, args, nargs, kwnames, a); !st) {   \
-        return raise_obj(std::move(st).error());                          \
-    }
-
 PyObject* list_item_parse(PyObject* module, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
     return boundary([&]() -> PyObject* {
-        BIND_OR_RAISE(kParseSignature)
+        Bound a;
+        QUILLON_TRY(bind_fastcall(kParseSignature, args, nargs, kwnames, a));
         ModuleState* state = module_state(module);
         Result<PyRef> parsed = parse_as(state, a[0], "ListItem", state->list_item, "array");
-        if (!parsed) return raise_obj(std::move(parsed).error());
+        QUILLON_TRY(parsed);
         return parsed->release();
     });
 }
@@ -143,28 +137,29 @@ PyObject* list_item_parse(PyObject* module, PyObject* const* args, Py_ssize_t na
 // pop(index=None, /): the removed element as a plain Python object.
 PyObject* list_item_pop(PyObject* self, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
     return boundary([&]() -> PyObject* {
-        BIND_OR_RAISE(kPopSignature)
+        Bound a;
+        QUILLON_TRY(bind_fastcall(kPopSignature, args, nargs, kwnames, a));
         std::optional<int64_t> index;
         if (PyObject* given = a.not_none(0)) {
             Result<PyRef> plain = resolve_proxy(given);
-            if (!plain) return raise_obj(std::move(plain).error());
+            QUILLON_TRY(plain);
             Result<int64_t> converted = to_int64(*plain ? plain->get() : given);
-            if (!converted) return raise_obj(std::move(converted).error());
+            QUILLON_TRY(converted);
             index = *converted;
         }
         auto w = ItemWrite::open(as_proxy(self));
-        if (!w) return raise_obj(std::move(w).error());
+        QUILLON_TRY(w);
         Result<ArrayLike> seq = as_array_like_mut(w->item(), "pop()");
-        if (!seq) return raise_obj(std::move(seq).error());
+        QUILLON_TRY(seq);
         // The plain copy is made before anything is removed, so that a value
         // Python cannot hold (a date in year 0) leaves the element in place.
         Result<size_t> position = pop_position(*seq, index);
-        if (!position) return raise_obj(std::move(position).error());
+        QUILLON_TRY(position);
         Result<PyRef> plain = item_to_py(seq->is_aot ? seq->aot->values[*position] : seq->array->values[*position]);
-        if (!plain) return raise_obj(std::move(plain).error());
+        QUILLON_TRY(plain);
         keep_comment_lines_before_member_removal(w->document()->inner, w->item(), {&*position, 1});
         Result<Removed> removed = item_remove_at(*seq, *position);
-        if (!removed) return raise_obj(std::move(removed).error());
+        QUILLON_TRY(removed);
         w->bump_affected(removed->affected);
         return plain->release();
     });
@@ -172,32 +167,34 @@ PyObject* list_item_pop(PyObject* self, PyObject* const* args, Py_ssize_t nargs,
 
 PyObject* list_item_append(PyObject* self, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
     return boundary([&]() -> PyObject* {
-        BIND_OR_RAISE(kAppendSignature)
+        Bound a;
+        QUILLON_TRY(bind_fastcall(kAppendSignature, args, nargs, kwnames, a));
         Result<toml::Item> item = extract_item(a[0]);
-        if (!item) return raise_obj(argument_error("value", std::move(item).error()));
+        if (!item) return fail(argument_error("value", std::move(item).error()));
         auto w = ItemWrite::open(as_proxy(self));
-        if (!w) return raise_obj(std::move(w).error());
+        QUILLON_TRY(w);
         Result<ArrayLike> seq = as_array_like_mut(w->item(), "append()");
-        if (!seq) return raise_obj(std::move(seq).error());
+        QUILLON_TRY(seq);
         Status done = item_append(*seq, std::move(*item));
-        if (!done) return raise_obj(std::move(done).error());
+        QUILLON_TRY(done);
         Py_RETURN_NONE;
     });
 }
 
 PyObject* list_item_insert(PyObject* self, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
     return boundary([&]() -> PyObject* {
-        BIND_OR_RAISE(kInsertSignature)
+        Bound a;
+        QUILLON_TRY(bind_fastcall(kInsertSignature, args, nargs, kwnames, a));
         Result<int64_t> index = int64_argument(a[0], "index");
-        if (!index) return raise_obj(std::move(index).error());
+        QUILLON_TRY(index);
         Result<toml::Item> item = extract_item(a[1]);
-        if (!item) return raise_obj(argument_error("value", std::move(item).error()));
+        if (!item) return fail(argument_error("value", std::move(item).error()));
         auto w = ItemWrite::open(as_proxy(self));
-        if (!w) return raise_obj(std::move(w).error());
+        QUILLON_TRY(w);
         Result<ArrayLike> seq = as_array_like_mut(w->item(), "insert()");
-        if (!seq) return raise_obj(std::move(seq).error());
+        QUILLON_TRY(seq);
         Result<Affected> affected = item_insert(*seq, *index, std::move(*item));
-        if (!affected) return raise_obj(std::move(affected).error());
+        QUILLON_TRY(affected);
         w->bump_affected(*affected);
         Py_RETURN_NONE;
     });
@@ -207,24 +204,25 @@ PyObject* list_item_insert(PyObject* self, PyObject* const* args, Py_ssize_t nar
 // Python code), a writing pass removes it.
 PyObject* list_item_remove(PyObject* self, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
     return boundary([&]() -> PyObject* {
-        BIND_OR_RAISE(kRemoveSignature)
+        Bound a;
+        QUILLON_TRY(bind_fastcall(kRemoveSignature, args, nargs, kwnames, a));
         size_t position = 0;
         {
             auto ref = ItemRead::open(as_proxy(self));
-            if (!ref) return raise_obj(std::move(ref).error());
+            QUILLON_TRY(ref);
             Result<ConstArrayLike> seq = as_array_like(ref->item(), "remove()");
-            if (!seq) return raise_obj(std::move(seq).error());
+            QUILLON_TRY(seq);
             Result<size_t> found = item_index(*seq, equals_object(a[0]), std::nullopt, std::nullopt);
-            if (!found) return raise_obj(std::move(found).error());
+            QUILLON_TRY(found);
             position = *found;
         }
         auto w = ItemWrite::open(as_proxy(self));
-        if (!w) return raise_obj(std::move(w).error());
+        QUILLON_TRY(w);
         Result<ArrayLike> seq = as_array_like_mut(w->item(), "remove()");
-        if (!seq) return raise_obj(std::move(seq).error());
+        QUILLON_TRY(seq);
         keep_comment_lines_before_member_removal(w->document()->inner, w->item(), {&position, 1});
         Result<Removed> removed = item_remove_at(*seq, position);
-        if (!removed) return raise_obj(std::move(removed).error());
+        QUILLON_TRY(removed);
         w->bump_affected(removed->affected);
         Py_RETURN_NONE;
     });
@@ -232,80 +230,78 @@ PyObject* list_item_remove(PyObject* self, PyObject* const* args, Py_ssize_t nar
 
 PyObject* list_item_extend(PyObject* self, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
     return boundary([&]() -> PyObject* {
-        BIND_OR_RAISE(kExtendSignature)
+        Bound a;
+        QUILLON_TRY(bind_fastcall(kExtendSignature, args, nargs, kwnames, a));
         Status done = list_item_extend_with(self, a[0]);
-        if (!done) return raise_obj(std::move(done).error());
+        QUILLON_TRY(done);
         Py_RETURN_NONE;
     });
 }
 
 PyObject* list_item_count(PyObject* self, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
     return boundary([&]() -> PyObject* {
-        BIND_OR_RAISE(kCountSignature)
+        Bound a;
+        QUILLON_TRY(bind_fastcall(kCountSignature, args, nargs, kwnames, a));
         auto ref = ItemRead::open(as_proxy(self));
-        if (!ref) return raise_obj(std::move(ref).error());
+        QUILLON_TRY(ref);
         Result<ConstArrayLike> seq = as_array_like(ref->item(), "count()");
-        if (!seq) return raise_obj(std::move(seq).error());
+        QUILLON_TRY(seq);
         Result<size_t> count = item_count(*seq, equals_object(a[0]));
-        if (!count) return raise_obj(std::move(count).error());
+        QUILLON_TRY(count);
         return PyLong_FromSize_t(*count);
     });
 }
 
 PyObject* list_item_index(PyObject* self, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
     return boundary([&]() -> PyObject* {
-        BIND_OR_RAISE(kIndexSignature)
+        Bound a;
+        QUILLON_TRY(bind_fastcall(kIndexSignature, args, nargs, kwnames, a));
         Result<std::optional<int64_t>> start = bound_argument(a[1], "start");
-        if (!start) return raise_obj(std::move(start).error());
+        QUILLON_TRY(start);
         Result<std::optional<int64_t>> stop = bound_argument(a[2], "stop");
-        if (!stop) return raise_obj(std::move(stop).error());
+        QUILLON_TRY(stop);
         auto ref = ItemRead::open(as_proxy(self));
-        if (!ref) return raise_obj(std::move(ref).error());
+        QUILLON_TRY(ref);
         Result<ConstArrayLike> seq = as_array_like(ref->item(), "index()");
-        if (!seq) return raise_obj(std::move(seq).error());
+        QUILLON_TRY(seq);
         Result<size_t> found = item_index(*seq, equals_object(a[0]), *start, *stop);
-        if (!found) return raise_obj(std::move(found).error());
+        QUILLON_TRY(found);
         return PyLong_FromSize_t(*found);
     });
 }
 
 PyObject* list_item_set_multiline(PyObject* self, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
     return boundary([&]() -> PyObject* {
-        BIND_OR_RAISE(kSetMultilineSignature)
+        Bound a;
+        QUILLON_TRY(bind_fastcall(kSetMultilineSignature, args, nargs, kwnames, a));
         size_t indent = 4;
         if (a.given(0)) {
             PyRef number(PyNumber_Index(a[0]));
-            if (!number) return raise_obj(argument_error("indent", Error::fetch()));
+            if (!number) return fail(argument_error("indent", Error::fetch()));
             indent = PyLong_AsSize_t(number.get());
             if (indent == static_cast<size_t>(-1) && PyErr_Occurred()) {
-                return raise_obj(argument_error("indent", Error::fetch()));
+                return fail(argument_error("indent", Error::fetch()));
             }
         }
         auto w = ItemWrite::open(as_proxy(self));
-        if (!w) return raise_obj(std::move(w).error());
+        QUILLON_TRY(w);
         Result<ArrayLike> seq = as_array_like_mut(w->item(), "set_multiline()");
-        if (!seq) return raise_obj(std::move(seq).error());
+        QUILLON_TRY(seq);
         item_set_multiline(*seq, indent);
         Py_RETURN_NONE;
     });
 }
 
-#undef BIND_OR_RAISE
-
-#define QUILLON_FASTCALL(f) reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(f))
-constexpr int kMethodFlags = METH_FASTCALL | METH_KEYWORDS;
-
 PyMethodDef list_item_methods[] = {
-    {"pop", QUILLON_FASTCALL(list_item_pop), kMethodFlags, "pop($self, index=None, /)\n--\n\n"},
-    {"append", QUILLON_FASTCALL(list_item_append), kMethodFlags, "append($self, value, /)\n--\n\n"},
-    {"insert", QUILLON_FASTCALL(list_item_insert), kMethodFlags, "insert($self, index, value, /)\n--\n\n"},
-    {"remove", QUILLON_FASTCALL(list_item_remove), kMethodFlags, "remove($self, value, /)\n--\n\n"},
-    {"extend", QUILLON_FASTCALL(list_item_extend), kMethodFlags, "extend($self, values, /)\n--\n\n"},
-    {"count", QUILLON_FASTCALL(list_item_count), kMethodFlags, "count($self, value, /)\n--\n\n"},
-    {"index", QUILLON_FASTCALL(list_item_index), kMethodFlags,
-     "index($self, value, start=None, stop=None, /)\n--\n\n"},
-    {"set_multiline", QUILLON_FASTCALL(list_item_set_multiline), kMethodFlags, kSetMultilineDoc},
-    {nullptr, nullptr, 0, nullptr},
+    method<kPopSignature>(list_item_pop),
+    method<kAppendSignature>(list_item_append),
+    method<kInsertSignature>(list_item_insert),
+    method<kRemoveSignature>(list_item_remove),
+    method<kExtendSignature>(list_item_extend),
+    method<kCountSignature>(list_item_count),
+    method<kIndexSignature>(list_item_index),
+    method<kSetMultilineSignature, kSetMultilineDoc>(list_item_set_multiline),
+    kMethodsEnd,
 };
 
 PyType_Slot list_item_slots[] = {
@@ -324,8 +320,8 @@ PyType_Spec list_item_spec = {
 };
 
 PyMethodDef list_item_static_methods[] = {
-    {"parse", QUILLON_FASTCALL(list_item_parse), kMethodFlags, "parse(text)\n--\n\n"},
-    {nullptr, nullptr, 0, nullptr},
+    static_method<kParseSignature>(list_item_parse),
+    kMethodsEnd,
 };
 
 }  // namespace

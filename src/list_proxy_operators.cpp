@@ -9,7 +9,6 @@
 #include "item_proxy.hpp"
 #include "list_ops.hpp"
 #include "list_proxy.hpp"
-#include "raise.hpp"
 
 namespace quillon {
 namespace {
@@ -45,7 +44,7 @@ Result<bool> clone_elements_into(const toml::Item& source, toml::Item& target, s
 // The detached result built in `model`, as a new ListItem.
 PyObject* wrap_result(ModuleState* state, toml::DocumentMut model) {
     Result<PyRef> typed = detached_result(state, std::move(model));
-    if (!typed) return raise_obj(std::move(typed).error());
+    QUILLON_TRY(typed);
     return typed->release();
 }
 
@@ -53,22 +52,22 @@ PyObject* wrap_result(ModuleState* state, toml::DocumentMut model) {
 PyObject* add(PyObject* a, PyObject* b) {
     if (!is_list_like(b)) Py_RETURN_NOTIMPLEMENTED;
     Result<toml::Item> own = clone_item(as_proxy(a));
-    if (!own) return raise_obj(std::move(own).error());
+    QUILLON_TRY(own);
     toml::DocumentMut model;
     toml::Item& slot = place_detached(model, std::move(*own));
     if (is_list_item(b)) {
         Result<toml::Item> other = clone_item(as_proxy(b));
-        if (!other) return raise_obj(std::move(other).error());
+        QUILLON_TRY(other);
         Result<bool> same_kind = clone_elements_into(*other, slot, 1);
-        if (!same_kind) return raise_obj(std::move(same_kind).error());
+        QUILLON_TRY(same_kind);
         if (*same_kind) return wrap_result(as_proxy(a)->state(), std::move(model));
     }
     Result<std::vector<toml::Item>> items = extract_items(b);
-    if (!items) return raise_obj(std::move(items).error());
+    QUILLON_TRY(items);
     Result<ArrayLike> seq = as_array_like_mut(slot, "__add__()");
-    if (!seq) return raise_obj(std::move(seq).error());
+    QUILLON_TRY(seq);
     Status done = item_extend(*seq, std::move(*items));
-    if (!done) return raise_obj(std::move(done).error());
+    QUILLON_TRY(done);
     return wrap_result(as_proxy(a)->state(), std::move(model));
 }
 
@@ -77,20 +76,20 @@ PyObject* add(PyObject* a, PyObject* b) {
 PyObject* reflected_add(PyObject* a, PyObject* b) {
     if (!is_list_like(b)) Py_RETURN_NOTIMPLEMENTED;
     Result<std::vector<toml::Item>> items = extract_items(b);
-    if (!items) return raise_obj(std::move(items).error());
+    QUILLON_TRY(items);
     Result<toml::Item> own = clone_item(as_proxy(a));
-    if (!own) return raise_obj(std::move(own).error());
+    QUILLON_TRY(own);
     Result<ConstArrayLike> kind = as_array_like(*own, "__radd__()");
-    if (!kind) return raise_obj(std::move(kind).error());
+    QUILLON_TRY(kind);
     toml::DocumentMut model;
     toml::Item fresh = kind->is_aot ? toml::Item(toml::ArrayOfTables{}) : toml::Item(toml::Value(toml::Array{}));
     toml::Item& slot = place_detached(model, std::move(fresh));
     Result<ArrayLike> seq = as_array_like_mut(slot, "__radd__()");
-    if (!seq) return raise_obj(std::move(seq).error());
+    QUILLON_TRY(seq);
     Status done = item_extend(*seq, std::move(*items));
-    if (!done) return raise_obj(std::move(done).error());
+    QUILLON_TRY(done);
     Result<bool> copied = clone_elements_into(*own, slot, 1);
-    if (!copied) return raise_obj(std::move(copied).error());
+    QUILLON_TRY(copied);
     return wrap_result(as_proxy(a)->state(), std::move(model));
 }
 
@@ -110,16 +109,16 @@ PyObject* repeat(PyObject* a, PyObject* n) {
     std::optional<Py_ssize_t> count = repeat_count(n);
     if (!count) Py_RETURN_NOTIMPLEMENTED;
     Result<toml::Item> own = clone_item(as_proxy(a));
-    if (!own) return raise_obj(std::move(own).error());
+    QUILLON_TRY(own);
     toml::DocumentMut model;
     toml::Item& slot = place_detached(model, std::move(*own));
     if (*count <= 0) {
         Status cleared = item_clear(slot);
-        if (!cleared) return raise_obj(std::move(cleared).error());
+        QUILLON_TRY(cleared);
     } else if (*count >= 2) {
         toml::Item source = slot;
         Result<bool> copied = clone_elements_into(source, slot, static_cast<size_t>(*count - 1));
-        if (!copied) return raise_obj(std::move(copied).error());
+        QUILLON_TRY(copied);
     }
     return wrap_result(as_proxy(a)->state(), std::move(model));
 }
@@ -138,7 +137,7 @@ PyObject* list_item_multiply(PyObject* left, PyObject* right) {
 PyObject* list_item_inplace_add(PyObject* self, PyObject* other) {
     return boundary([&]() -> PyObject* {
         Status done = list_item_extend_with(self, other);
-        if (!done) return raise_obj(std::move(done).error());
+        QUILLON_TRY(done);
         return Py_NewRef(self);
     });
 }
@@ -150,18 +149,18 @@ PyObject* list_item_inplace_multiply(PyObject* self, PyObject* n) {
         if (*count == 1) return Py_NewRef(self);
         if (*count <= 0) {
             auto w = ItemWrite::open(as_proxy(self));
-            if (!w) return raise_obj(std::move(w).error());
+            QUILLON_TRY(w);
             Status cleared = item_clear(w->item());
-            if (!cleared) return raise_obj(std::move(cleared).error());
+            QUILLON_TRY(cleared);
             w->bump_self();
             return Py_NewRef(self);
         }
         Result<toml::Item> own = clone_item(as_proxy(self));
-        if (!own) return raise_obj(std::move(own).error());
+        QUILLON_TRY(own);
         auto w = ItemWrite::open(as_proxy(self));
-        if (!w) return raise_obj(std::move(w).error());
+        QUILLON_TRY(w);
         Result<bool> copied = clone_elements_into(*own, w->item(), static_cast<size_t>(*count - 1));
-        if (!copied) return raise_obj(std::move(copied).error());
+        QUILLON_TRY(copied);
         return Py_NewRef(self);
     });
 }

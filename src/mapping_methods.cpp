@@ -14,9 +14,9 @@
 #include "item_ops.hpp"
 #include "key_errors.hpp"
 #include "kinds.hpp"
+#include "method_def.hpp"
 #include "paths.hpp"
 #include "py_new.hpp"
-#include "raise.hpp"
 #include "table_access.hpp"
 #include "visible_entries.hpp"
 
@@ -37,9 +37,9 @@ struct MappingSignatures {
 // Only the class name in front differs between the classes.
 #define QUILLON_MAPPING_SIGNATURES(cls)                                                              \
     {                                                                                                \
-        {cls ".get()", kKeyAndDefault}, {cls ".pop()", kKey, /*var_positional=*/true},               \
+        {cls ".get()", kKeyAndDefault}, {cls ".pop()", kKey, /*var_positional=*/"default"},               \
             {cls ".popitem()", {}}, {cls ".setdefault()", kKeyAndDefault},                           \
-            {cls ".update()", kOther, /*var_positional=*/false, /*var_keyword=*/true},               \
+            {cls ".update()", kOther, /*var_positional=*/nullptr, /*var_keyword=*/"kwargs"},               \
             {cls ".keys()", {}}, {cls ".values()", {}}, {cls ".items()", {}},                        \
     }
 
@@ -67,15 +67,15 @@ bool is_own(PyObject* obj) {
 PyObject* get(const Bound& a, PyObject* self) {
     PyObject* fallback = a.given(1) ? a[1] : Py_None;
     auto text = extract_key_str(a[0]);
-    if (!text) return raise_obj(std::move(text).error());
+    QUILLON_TRY(text);
     if (!*text) return Py_NewRef(fallback);
     auto ref = TableRead::open(self);
-    if (!ref) return raise_obj(std::move(ref).error());
+    QUILLON_TRY(ref);
     Result<bool> present = item_has_key(ref->item(), **text);
-    if (!present) return raise_obj(std::move(present).error());
+    QUILLON_TRY(present);
     if (!*present) return Py_NewRef(fallback);
     Result<PyRef> child = ref->child(**text);
-    if (!child) return raise_obj(std::move(child).error());
+    QUILLON_TRY(child);
     return child->release();
 }
 
@@ -101,14 +101,17 @@ const toml::Item* last_visible_item(const toml::Item& item) {
 PyObject* pop(const Bound& a, PyObject* self) {
     PyObject* first_extra = a.var_positional.empty() ? nullptr : a.var_positional[0];
     Result<PyObject*> fallback = extract_pop_default(a.var_positional.size(), first_extra);
-    if (!fallback) return raise_obj(std::move(fallback).error());
+    QUILLON_TRY(fallback);
     auto text = extract_key_str(a[0]);
-    if (!text) return raise_obj(std::move(text).error());
-    if (!*text) return *fallback ? Py_NewRef(*fallback) : raise_obj(non_string_key(a[0]));
+    QUILLON_TRY(text);
+    if (!*text) {
+        if (*fallback) return Py_NewRef(*fallback);
+        return fail(non_string_key(a[0]));
+    }
     bool missing = false;  // only a missing key gives way to the default
     Result<PyRef> removed = [&]() -> Result<PyRef> {
         auto w = TableWrite::open(self);
-        if (!w) return std::move(w).error();
+        QUILLON_TRY(w);
         Result<PyRef> plain = plain_copy(w->item().get(**text));
         if (!plain) return plain;
         keep_comment_lines_before_removal(w->model(), w->item(), **text);
@@ -123,7 +126,7 @@ PyObject* pop(const Bound& a, PyObject* self) {
     }();
     if (!removed) {
         if (*fallback && missing) return Py_NewRef(*fallback);
-        return raise_obj(std::move(removed).error());
+        return fail(std::move(removed).error());
     }
     return removed->release();
 }
@@ -131,17 +134,17 @@ PyObject* pop(const Bound& a, PyObject* self) {
 PyObject* popitem(const Bound&, PyObject* self) {
     Result<std::pair<std::string, PyRef>> popped = [&]() -> Result<std::pair<std::string, PyRef>> {
         auto w = TableWrite::open(self);
-        if (!w) return std::move(w).error();
+        QUILLON_TRY(w);
         Result<PyRef> plain = plain_copy(last_visible_item(w->item()));
-        if (!plain) return std::move(plain).error();
+        QUILLON_TRY(plain);
         keep_comment_lines_before_popitem(w->model(), w->item());
         auto taken = item_popitem(w->item());
-        if (!taken) return std::move(taken).error();
+        QUILLON_TRY(taken);
         keep_emptied_table_visible(w->item());
         w->bump_child(taken->first);
         return std::pair<std::string, PyRef>(std::move(taken->first), std::move(*plain));
     }();
-    if (!popped) return raise_obj(std::move(popped).error());
+    QUILLON_TRY(popped);
     PyRef key(new_str(popped->first));
     if (!key) return nullptr;
     return PyTuple_Pack(2, key.get(), popped->second.get());
@@ -154,24 +157,24 @@ PyObject* setdefault(const Bound& a, PyObject* self) {
     std::optional<toml::Item> fallback;
     if (PyObject* given = a.not_none(1)) {
         Result<toml::Item> converted = extract_item(given);
-        if (!converted) return raise_obj(argument_error("default", std::move(converted).error()));
+        if (!converted) return fail(argument_error("default", std::move(converted).error()));
         fallback.emplace(std::move(*converted));
     }
     auto text = extract_key_str(a[0]);
-    if (!text) return raise_obj(std::move(text).error());
-    if (!*text) return raise_obj(keys_must_be_strings());
+    QUILLON_TRY(text);
+    if (!*text) return fail(keys_must_be_strings());
     auto w = TableWrite::open(self);
-    if (!w) return raise_obj(std::move(w).error());
+    QUILLON_TRY(w);
     Result<bool> present = item_has_key(w->item(), **text);
-    if (!present) return raise_obj(std::move(present).error());
+    QUILLON_TRY(present);
     if (!*present) {
         if (!fallback) {
-            return raise_obj(Error::type_error("setdefault() requires a default value: TOML has no null type"));
+            return fail(Error::type_error("setdefault() requires a default value: TOML has no null type"));
         }
         set_with_decor_preservation(w->item(), **text, std::move(*fallback));
     }
     Result<PyRef> child = w->child(**text);
-    if (!child) return raise_obj(std::move(child).error());
+    QUILLON_TRY(child);
     return child->release();
 }
 
@@ -179,18 +182,18 @@ PyObject* setdefault(const Bound& a, PyObject* self) {
 // borrowed for writing; each overwritten key is stamped, in write order.
 Status update_table(PyObject* self, PyObject* other, PyObject* kwargs) {
     Result<PendingUpdate> pending = PendingUpdate::prepare(other, kwargs, table_document(self));
-    if (!pending) return std::move(pending).error();
+    QUILLON_TRY(pending);
     auto w = TableWrite::open(self);
-    if (!w) return std::move(w).error();
+    QUILLON_TRY(w);
     Result<ReplacedKeys> replaced = std::move(*pending).apply(w->item(), &w->model());
-    if (!replaced) return std::move(replaced).error();
+    QUILLON_TRY(replaced);
     for (std::string& key : *replaced) w->bump_child(std::move(key));
     return ok_status();
 }
 
 PyObject* update(const Bound& a, PyObject* self) {
     Status done = update_table(self, a[0], a.var_keyword.get());
-    if (!done) return raise_obj(std::move(done).error());
+    QUILLON_TRY(done);
     Py_RETURN_NONE;
 }
 
@@ -206,7 +209,7 @@ PyObject* merged_copy(PyObject* self, PyObject* other) {
     toml::Item* copy = &model.root;
     {
         auto ref = TableRead::open(self);
-        if (!ref) return raise_obj(std::move(ref).error());
+        QUILLON_TRY(ref);
         if (whole_document) {
             model = ref->model();
         } else {
@@ -214,11 +217,11 @@ PyObject* merged_copy(PyObject* self, PyObject* other) {
         }
     }
     Result<ReplacedKeys> merged = merge_other_into(*copy, other, &model);
-    if (!merged) return raise_obj(std::move(merged).error());
+    QUILLON_TRY(merged);
     ModuleState* state = table_document(self)->state;
     if (whole_document) return document_from_inner(state, std::move(model));
     Result<PyRef> typed = detached_result(state, std::move(model));
-    if (!typed) return raise_obj(std::move(typed).error());
+    QUILLON_TRY(typed);
     return typed->release();
 }
 
@@ -227,12 +230,12 @@ PyObject* merged_dict(PyObject* self, PyObject* other) {
     if (!is_mapping_like(other)) Py_RETURN_NOTIMPLEMENTED;
     Result<PyRef> result = copy_mapping_updated(other, [&]() -> Result<PyRef> {
         auto ref = TableRead::open(self);
-        if (!ref) return std::move(ref).error();
+        QUILLON_TRY(ref);
         const toml::EntryMap* items = ref->item().table_like();
         if (!items) return unsupported_op(ref->item(), "|");
         return table_to_pydict(*items);
     });
-    if (!result) return raise_obj(std::move(result).error());
+    QUILLON_TRY(result);
     return result->release();
 }
 
@@ -240,7 +243,7 @@ PyObject* merged_dict(PyObject* self, PyObject* other) {
 
 PyObject* view(PyObject* self, PyTypeObject* type) {
     Result<PyRef> made = new_table_view(self, type);
-    if (!made) return raise_obj(std::move(made).error());
+    QUILLON_TRY(made);
     return made->release();
 }
 
@@ -258,14 +261,10 @@ template <MappingClass C, Signature MappingSignatures::*sig, MemberBody body>
 PyObject* member(PyObject* self, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
     return boundary([&]() -> PyObject* {
         Bound a;
-        if (Status st = bind_fastcall(signatures<C>().*sig, args, nargs, kwnames, a); !st) {
-            return raise_obj(std::move(st).error());
-        }
+        QUILLON_TRY(bind_fastcall(signatures<C>().*sig, args, nargs, kwnames, a));
         return body(a, self);
     });
 }
-
-#define QUILLON_FASTCALL(f) reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(f))
 
 }  // namespace
 
@@ -279,7 +278,7 @@ PyObject* mapping_ior(PyObject* self, PyObject* other) {
     return boundary([&]() -> PyObject* {
         if (!is_own<C>(self)) Py_RETURN_NOTIMPLEMENTED;
         Status done = update_table(self, other, nullptr);
-        if (!done) return raise_obj(std::move(done).error());
+        QUILLON_TRY(done);
         return Py_NewRef(self);
     });
 }
@@ -287,18 +286,16 @@ PyObject* mapping_ior(PyObject* self, PyObject* other) {
 template <MappingClass C>
 std::array<PyMethodDef, kMappingMethodCount> mapping_method_defs() {
     using S = MappingSignatures;
-    constexpr int kFlags = METH_FASTCALL | METH_KEYWORDS;
+    constexpr const S& sigs = signatures<C>();
     return {{
-        {"get", QUILLON_FASTCALL((member<C, &S::get, get>)), kFlags, "get($self, key, default=None, /)\n--\n\n"},
-        {"pop", QUILLON_FASTCALL((member<C, &S::pop, pop>)), kFlags, "pop($self, key, /, *default)\n--\n\n"},
-        {"popitem", QUILLON_FASTCALL((member<C, &S::popitem, popitem>)), kFlags, "popitem($self)\n--\n\n"},
-        {"keys", QUILLON_FASTCALL((member<C, &S::keys, keys>)), kFlags, "keys($self)\n--\n\n"},
-        {"values", QUILLON_FASTCALL((member<C, &S::values, values>)), kFlags, "values($self)\n--\n\n"},
-        {"items", QUILLON_FASTCALL((member<C, &S::items, items>)), kFlags, "items($self)\n--\n\n"},
-        {"update", QUILLON_FASTCALL((member<C, &S::update, update>)), kFlags,
-         "update($self, other=None, /, **kwargs)\n--\n\n"},
-        {"setdefault", QUILLON_FASTCALL((member<C, &S::setdefault, setdefault>)), kFlags,
-         "setdefault($self, key, default=None, /)\n--\n\n"},
+        method<sigs.get>(member<C, &S::get, get>),
+        method<sigs.pop>(member<C, &S::pop, pop>),
+        method<sigs.popitem>(member<C, &S::popitem, popitem>),
+        method<sigs.keys>(member<C, &S::keys, keys>),
+        method<sigs.values>(member<C, &S::values, values>),
+        method<sigs.items>(member<C, &S::items, items>),
+        method<sigs.update>(member<C, &S::update, update>),
+        method<sigs.setdefault>(member<C, &S::setdefault, setdefault>),
     }};
 }
 

@@ -16,14 +16,14 @@ Result<PyRef> optional_size(std::optional<size_t> n) {
 
 Error parse_error(const toml::TomlError& err) {
     Result<PyRef> message = text_to_str(err.render());
-    if (!message) return std::move(message).error();
+    QUILLON_TRY(message);
     PyRef exc(PyObject_CallOneArg(PyExc_ValueError, message->get()));
     if (!exc) return Error::fetch();
     auto at = err.position();
     Result<PyRef> lineno = optional_size(at ? std::optional<size_t>(at->line) : std::nullopt);
-    if (!lineno) return std::move(lineno).error();
+    QUILLON_TRY(lineno);
     Result<PyRef> colno = optional_size(at ? std::optional<size_t>(at->column) : std::nullopt);
-    if (!colno) return std::move(colno).error();
+    QUILLON_TRY(colno);
     if (PyObject_SetAttrString(exc.get(), "lineno", lineno->get()) < 0 ||
         PyObject_SetAttrString(exc.get(), "colno", colno->get()) < 0) {
         return Error::fetch();

@@ -47,7 +47,7 @@ Result<toml::Item*> navigate_path_mut(toml::Item& root, const Path& path) {
 
 Result<const toml::Item*> resolve_fresh(const DocumentObject* doc, const Path& path, uint64_t stamp) {
     Status fresh = check_fresh(doc, path, stamp);
-    if (!fresh) return std::move(fresh).error();
+    QUILLON_TRY(fresh);
     return navigate_path(doc->inner.root, path);
 }
 
@@ -60,7 +60,7 @@ Result<std::optional<std::string>> extract_key_str(PyObject* obj) {
     }
     if (!is_item_proxy(obj)) return std::optional<std::string>();
     auto ref = ReferencedItem::open(as_proxy(obj));
-    if (!ref) return std::move(ref).error();
+    QUILLON_TRY(ref);
     const toml::Value* v = ref->item().as_value();
     const auto* s = v ? v->as_string() : nullptr;
     if (!s) return std::optional<std::string>();

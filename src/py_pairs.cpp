@@ -29,13 +29,13 @@ Result<std::pair<PyRef, PyRef>> extract_pair(PyObject* obj) {
     PyRef it(PyObject_GetIter(obj));
     if (!it) return Error::fetch();
     auto first = next_element(it.get());
-    if (!first) return std::move(first).error();
+    QUILLON_TRY(first);
     if (!*first) return not_a_pair();
     auto second = next_element(it.get());
-    if (!second) return std::move(second).error();
+    QUILLON_TRY(second);
     if (!*second) return not_a_pair();
     auto third = next_element(it.get());
-    if (!third) return std::move(third).error();
+    QUILLON_TRY(third);
     if (*third) return not_a_pair();
     return std::pair(std::move(*first), std::move(*second));
 }

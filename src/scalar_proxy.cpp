@@ -1,6 +1,7 @@
 #include "args.hpp"
 #include "boundary.hpp"
 #include "item_proxy.hpp"
+#include "method_def.hpp"
 #include "scalar_proxy_ops.hpp"
 #include "type_factories.hpp"
 
@@ -17,20 +18,17 @@ constexpr Signature kParseSignature{"ScalarItem.parse()", kParseParams};
 PyObject* scalar_item_parse(PyObject* module, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
     return boundary([&]() -> PyObject* {
         Bound a;
-        if (Status st = bind_fastcall(kParseSignature, args, nargs, kwnames, a); !st) {
-            return std::move(st).error().raise();
-        }
+        QUILLON_TRY(bind_fastcall(kParseSignature, args, nargs, kwnames, a));
         ModuleState* state = module_state(module);
         Result<PyRef> parsed = parse_as(state, a[0], "ScalarItem", state->scalar_item, "scalar");
-        if (!parsed) return std::move(parsed).error().raise();
+        QUILLON_TRY(parsed);
         return parsed->release();
     });
 }
 
 PyMethodDef scalar_item_methods[] = {
-    {"__format__", reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(scalar_format)),
-     METH_FASTCALL | METH_KEYWORDS, "__format__($self, spec)\n--\n\n"},
-    {nullptr, nullptr, 0, nullptr},
+    method<kFormatSignature>(scalar_format),
+    kMethodsEnd,
 };
 
 PyType_Slot scalar_item_slots[] = {
@@ -63,9 +61,8 @@ PyType_Spec scalar_item_spec = {
 };
 
 PyMethodDef scalar_item_static_methods[] = {
-    {"parse", reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(scalar_item_parse)),
-     METH_FASTCALL | METH_KEYWORDS, "parse(text)\n--\n\n"},
-    {nullptr, nullptr, 0, nullptr},
+    static_method<kParseSignature>(scalar_item_parse),
+    kMethodsEnd,
 };
 
 }  // namespace

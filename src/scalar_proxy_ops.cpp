@@ -5,7 +5,6 @@
 #include "item_ops.hpp"
 #include "item_protocol.hpp"
 #include "item_proxy.hpp"
-#include "raise.hpp"
 #include "module_state.hpp"
 
 namespace quillon {
@@ -17,7 +16,7 @@ bool is_scalar_item(PyObject* o) { return is_instance_of(o, &ModuleState::scalar
 // operation applied to the value may run any Python code, edits included.
 Result<PyRef> plain_value(PyObject* self) {
     auto ref = ItemRead::open(as_proxy(self));
-    if (!ref) return std::move(ref).error();
+    QUILLON_TRY(ref);
     return item_to_py(ref->item());
 }
 
@@ -44,11 +43,11 @@ PyObject* call(const PyRef& function, PyObject* a, PyObject* b, PyObject* c = nu
 
 PyObject* unary(PyObject* self, const char* module, const char* name) {
     return boundary([&]() -> PyObject* {
-        if (!is_scalar_item(self)) return raise_obj(Error::type_error("descriptor requires a 'ScalarItem' object"));
+        if (!is_scalar_item(self)) return fail(Error::type_error("descriptor requires a 'ScalarItem' object"));
         Result<PyRef> function = module_function(module, name);
-        if (!function) return raise_obj(std::move(function).error());
+        QUILLON_TRY(function);
         Result<PyRef> v = plain_value(self);
-        if (!v) return raise_obj(std::move(v).error());
+        QUILLON_TRY(v);
         return call(*function, v->get());
     });
 }
@@ -63,23 +62,23 @@ PyObject* binary(PyObject* left, PyObject* right, const char* module, const char
         bool right_scalar = is_scalar_item(right);
         if (!left_scalar && !right_scalar) Py_RETURN_NOTIMPLEMENTED;
         Result<PyRef> function = module_function(module, name);
-        if (!function) return raise_obj(std::move(function).error());
+        QUILLON_TRY(function);
         PyRef third;
         if (modulus && modulus != Py_None) {
             Result<PyRef> resolved = resolve_proxy(modulus);
-            if (!resolved) return raise_obj(std::move(resolved).error());
+            QUILLON_TRY(resolved);
             third = *resolved ? std::move(*resolved) : PyRef::borrow(modulus);
         }
         if (left_scalar) {
             Result<PyRef> v = plain_value(left);
-            if (!v) return raise_obj(std::move(v).error());
+            QUILLON_TRY(v);
             PyRef result(call(*function, v->get(), right, third.get()));
             if (!result) return nullptr;
             if (result.get() != Py_NotImplemented) return result.release();
         }
         if (!right_scalar) Py_RETURN_NOTIMPLEMENTED;
         Result<PyRef> v = plain_value(right);
-        if (!v) return raise_obj(std::move(v).error());
+        QUILLON_TRY(v);
         return call(*function, left, v->get(), third.get());
     });
 }
@@ -95,8 +94,6 @@ std::string type_name_of(PyObject* v) {
     return "unknown";
 }
 
-constexpr Param kFormatParams[] = {{"spec", ParamKind::PositionalOrKeyword, true}};
-constexpr Signature kFormatSignature{"ScalarItem.__format__()", kFormatParams};
 
 }  // namespace
 
@@ -119,7 +116,7 @@ PyObject* scalar_float(PyObject* self) { return unary(self, "builtins", "float")
 Py_hash_t scalar_hash(PyObject* self) {
     return boundary<Py_hash_t>(-1, [&]() -> Py_hash_t {
         Result<PyRef> v = plain_value(self);
-        if (!v) return (std::move(v).error().raise(), -1);
+        QUILLON_TRY(v);
         return PyObject_Hash(v->get());
     });
 }
@@ -127,11 +124,11 @@ Py_hash_t scalar_hash(PyObject* self) {
 int scalar_contains(PyObject* self, PyObject* x) {
     return boundary<int>(-1, [&]() -> int {
         Result<PyRef> function = module_function("operator", "contains");
-        if (!function) return raise_int(std::move(function).error());
+        QUILLON_TRY(function);
         Result<PyRef> v = plain_value(self);
-        if (!v) return raise_int(std::move(v).error());
+        QUILLON_TRY(v);
         Result<PyRef> resolved = resolve_proxy(x);
-        if (!resolved) return raise_int(std::move(resolved).error());
+        QUILLON_TRY(resolved);
         PyRef found(call(*function, v->get(), *resolved ? resolved->get() : x));
         if (!found) return -1;
         return PyObject_IsTrue(found.get());
@@ -144,7 +141,7 @@ PyObject* scalar_richcompare(PyObject* self, PyObject* other, int op) {
     return boundary([&]() -> PyObject* {
         if (!is_scalar_item(self)) Py_RETURN_NOTIMPLEMENTED;
         Result<PyRef> v = plain_value(self);
-        if (!v) return raise_obj(std::move(v).error());
+        QUILLON_TRY(v);
         return PyObject_RichCompare(v->get(), other, op);
     });
 }
@@ -155,13 +152,13 @@ PyObject* scalar_getattro(PyObject* self, PyObject* name) {
     PyErr_Clear();
     return boundary([&]() -> PyObject* {
         Result<std::string_view> text = str_argument(name, "name");
-        if (!text) return raise_obj(std::move(text).error());
+        QUILLON_TRY(text);
         Result<PyRef> v = plain_value(self);
-        if (!v) return raise_obj(std::move(v).error());
+        QUILLON_TRY(v);
         PyObject* attribute = PyObject_GetAttr(v->get(), name);
         if (attribute || !PyErr_ExceptionMatches(PyExc_AttributeError)) return attribute;
         PyErr_Clear();
-        return raise_obj(Error::attribute_error("'ScalarItem' wrapping " + type_name_of(v->get()) +
+        return fail(Error::attribute_error("'ScalarItem' wrapping " + type_name_of(v->get()) +
                                                 " has no attribute '" + std::string(*text) + "'"));
     });
 }
@@ -169,13 +166,11 @@ PyObject* scalar_getattro(PyObject* self, PyObject* name) {
 PyObject* scalar_format(PyObject* self, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
     return boundary([&]() -> PyObject* {
         Bound a;
-        if (Status st = bind_fastcall(kFormatSignature, args, nargs, kwnames, a); !st) {
-            return std::move(st).error().raise();
-        }
+        QUILLON_TRY(bind_fastcall(kFormatSignature, args, nargs, kwnames, a));
         Result<std::string_view> spec = str_argument(a[0], "spec");
-        if (!spec) return raise_obj(std::move(spec).error());
+        QUILLON_TRY(spec);
         Result<PyRef> v = plain_value(self);
-        if (!v) return raise_obj(std::move(v).error());
+        QUILLON_TRY(v);
         PyRef method_name(PyUnicode_InternFromString("__format__"));
         if (!method_name) return nullptr;
         return PyObject_CallMethodOneArg(v->get(), method_name.get(), a[0]);

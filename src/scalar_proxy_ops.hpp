@@ -4,6 +4,7 @@
 // messages are exactly those of the plain value.
 #pragma once
 
+#include "args.hpp"
 #include "py_ref.hpp"
 
 namespace quillon {
@@ -29,6 +30,8 @@ int scalar_contains(PyObject* self, PyObject* x);
 PyObject* scalar_richcompare(PyObject* self, PyObject* other, int op);
 PyObject* scalar_getattro(PyObject* self, PyObject* name);
 // __format__(spec): the plain value's own __format__.
+inline constexpr Param kFormatParams[] = {{"spec", ParamKind::PositionalOrKeyword, true}};
+inline constexpr Signature kFormatSignature{"ScalarItem.__format__()", kFormatParams};
 PyObject* scalar_format(PyObject* self, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames);
 
 }  // namespace quillon

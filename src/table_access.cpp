@@ -18,13 +18,13 @@ const Path& root_path() {
 Result<TableRead> TableRead::open(PyObject* self) {
     if (!is_document(self)) {
         auto ref = ItemRead::open(as_proxy(self));
-        if (!ref) return std::move(ref).error();
+        QUILLON_TRY(ref);
         const toml::Item* item = &ref->item();
         return TableRead(std::move(*ref), as_proxy(self)->doc, as_proxy(self)->path, item);
     }
     DocumentObject* doc = as_document(self);
     auto access = ReadBorrow::take(doc->guard);
-    if (!access) return std::move(access).error();
+    QUILLON_TRY(access);
     return TableRead(std::move(*access), self, root_path(), &doc->inner.root);
 }
 
@@ -35,16 +35,16 @@ Result<PyRef> TableRead::child(std::string_view key) const {
 Result<TableWrite> TableWrite::open(PyObject* self) {
     if (!is_document(self)) {
         auto w = ItemWrite::open(as_proxy(self));
-        if (!w) return std::move(w).error();
+        QUILLON_TRY(w);
         toml::Item* item = &w->item();
         return TableWrite(std::move(*w), as_proxy(self)->doc, as_proxy(self)->path, item);
     }
     // Whatever this call converted or copied goes into the root.
     Status fits = admit_incoming(0);
-    if (!fits) return std::move(fits).error();
+    QUILLON_TRY(fits);
     DocumentObject* doc = as_document(self);
     auto access = WriteBorrow::take(doc->guard);
-    if (!access) return std::move(access).error();
+    QUILLON_TRY(access);
     // As for an edit through a reference: the table edited renders afresh.
     ++doc->marked_writes;
     doc->inner.root.edited_at();
@@ -64,16 +64,16 @@ Result<PyRef> TableWrite::child(std::string_view key) const {
 Result<PyRef> new_table_view(PyObject* self, PyTypeObject* type) {
     if (is_document(self)) {
         auto access = ReadBorrow::take(as_document(self)->guard);
-        if (!access) return std::move(access).error();
+        QUILLON_TRY(access);
         return make_view(type, self, Path());
     }
     ItemProxyObject* proxy = as_proxy(self);
     auto self_access = ReadBorrow::take(proxy->guard);
-    if (!self_access) return std::move(self_access).error();
+    QUILLON_TRY(self_access);
     auto access = ReadBorrow::take(proxy->document()->guard);
-    if (!access) return std::move(access).error();
+    QUILLON_TRY(access);
     Status fresh = check_fresh(proxy->document(), proxy->path, proxy->stamp);
-    if (!fresh) return std::move(fresh).error();
+    QUILLON_TRY(fresh);
     return make_view(type, proxy->doc, proxy->path);
 }
 

@@ -54,7 +54,7 @@ Result<std::string_view> utf8_view(PyObject* str) {
 
 Result<toml::Value> string_value(PyObject* obj) {
     auto text = utf8_view(obj);
-    if (!text) return std::move(text).error();
+    QUILLON_TRY(text);
     return toml::Value::string(std::string(*text));
 }
 
@@ -112,7 +112,7 @@ Result<toml::Value> datetime_value(PyObject* obj, PyDatetimeKind kind) {
     switch (kind) {
         case PyDatetimeKind::Datetime: {
             auto offset = utcoffset_minutes(obj);
-            if (!offset) return std::move(offset).error();
+            QUILLON_TRY(offset);
             dt.date = date_fields(obj);
             dt.time = time_fields(PyDateTime_DATE_GET_HOUR(obj), PyDateTime_DATE_GET_MINUTE(obj),
                                   PyDateTime_DATE_GET_SECOND(obj), PyDateTime_DATE_GET_MICROSECOND(obj));
@@ -124,7 +124,7 @@ Result<toml::Value> datetime_value(PyObject* obj, PyDatetimeKind kind) {
             break;
         case PyDatetimeKind::Time: {
             auto offset = utcoffset_minutes(obj);
-            if (!offset) return std::move(offset).error();
+            QUILLON_TRY(offset);
             if (*offset) return Error::type_error("TOML local times cannot have timezone information");
             dt.time = time_fields(PyDateTime_TIME_GET_HOUR(obj), PyDateTime_TIME_GET_MINUTE(obj),
                                   PyDateTime_TIME_GET_SECOND(obj), PyDateTime_TIME_GET_MICROSECOND(obj));
@@ -204,11 +204,11 @@ template <class Convert>
 Status fill_entries(PyObject* obj, toml::EntryMap& map, Convert&& convert) {
     if (!PyDict_Check(obj) && !is_mapping(obj)) return not_a_mapping(obj);
     auto level = ConvertingLevel::enter();
-    if (!level) return std::move(level).error();
+    QUILLON_TRY(level);
     // len() is asked for as the protocol requires; the snapshot gives the count.
     if (!PyDict_Check(obj) && PyObject_Size(obj) < 0) return Error::fetch();
     auto items = mapping_items(obj);
-    if (!items) return std::move(items).error();
+    QUILLON_TRY(items);
 
     const size_t n = items->size();
     map.entries().reserve(n);
@@ -222,7 +222,7 @@ Status fill_entries(PyObject* obj, toml::EntryMap& map, Convert&& convert) {
             value = items->dict_pairs[i].second;
         } else {
             auto pair = extract_pair(PyList_GET_ITEM(items->items_list.get(), static_cast<Py_ssize_t>(i)));
-            if (!pair) return std::move(pair).error();
+            QUILLON_TRY(pair);
             key = std::move(pair->first);
             value = std::move(pair->second);
         }
@@ -230,19 +230,19 @@ Status fill_entries(PyObject* obj, toml::EntryMap& map, Convert&& convert) {
         std::string key_text;
         if (PyUnicode_Check(key.get())) {
             auto text = utf8_view(key.get());
-            if (!text) return std::move(text).error();
+            QUILLON_TRY(text);
             key_text.assign(*text);
             if (!PyUnicode_CheckExact(key.get())) keys_unique = false;
         } else {
             auto text = extract_key_str(key.get());
-            if (!text) return std::move(text).error();
+            QUILLON_TRY(text);
             if (!*text) return keys_must_be_strings();
             key_text = std::move(**text);
             keys_unique = false;
         }
 
         Result<toml::Item> item = convert(value.get());
-        if (!item) return std::move(item).error();
+        QUILLON_TRY(item);
         if (keys_unique)
             map.push_back(toml::Key(std::move(key_text)), std::move(*item));
         else
@@ -294,18 +294,18 @@ Result<toml::Value> extract_value(PyObject* obj) {
     if (PyBool_Check(obj)) return toml::Value::boolean(obj == Py_True);
     if (PyDict_CheckExact(obj)) {
         auto table = extract_inline_table(obj);
-        if (!table) return std::move(table).error();
+        QUILLON_TRY(table);
         return toml::Value(std::move(*table));
     }
     if (PyList_CheckExact(obj) || PyTuple_CheckExact(obj)) {
         auto array = extract_array(obj);
-        if (!array) return std::move(array).error();
+        QUILLON_TRY(array);
         return toml::Value(std::move(*array));
     }
     if (obj == Py_None) return could_not_convert(obj);
 
     auto kind = py_datetime_kind(obj);
-    if (!kind) return std::move(kind).error();
+    QUILLON_TRY(kind);
     if (*kind != PyDatetimeKind::Other) return datetime_value(obj, *kind);
     if (PyUnicode_Check(obj)) return string_value(obj);
     if (PyLong_Check(obj)) return integer_value(obj);
@@ -316,12 +316,12 @@ Result<toml::Value> extract_value(PyObject* obj) {
     }
     if (is_mapping(obj)) {
         auto table = extract_inline_table(obj);
-        if (!table) return std::move(table).error();
+        QUILLON_TRY(table);
         return toml::Value(std::move(*table));
     }
     if (is_list_or_tuple(obj)) {
         auto array = extract_array(obj);
-        if (!array) return std::move(array).error();
+        QUILLON_TRY(array);
         return toml::Value(std::move(*array));
     }
     return could_not_convert(obj);
@@ -330,7 +330,7 @@ Result<toml::Value> extract_value(PyObject* obj) {
 Result<toml::Table> extract_table(PyObject* obj) {
     toml::Table table;
     Status st = fill_entries(obj, table.items, [](PyObject* v) { return extract_item(v); });
-    if (!st) return std::move(st).error();
+    QUILLON_TRY(st);
     return table;
 }
 
@@ -338,45 +338,45 @@ Result<toml::InlineTable> extract_inline_table(PyObject* obj) {
     toml::InlineTable table;
     Status st = fill_entries(obj, table.items, [](PyObject* v) -> Result<toml::Item> {
         auto value = extract_value(v);
-        if (!value) return std::move(value).error();
+        QUILLON_TRY(value);
         return toml::Item(std::move(*value));
     });
-    if (!st) return std::move(st).error();
+    QUILLON_TRY(st);
     return table;
 }
 
 Result<toml::Array> extract_array(PyObject* obj) {
     auto level = ConvertingLevel::enter();
-    if (!level) return std::move(level).error();
+    QUILLON_TRY(level);
     auto capacity = sequence_capacity(obj);
-    if (!capacity) return std::move(capacity).error();
+    QUILLON_TRY(capacity);
     toml::Array array;
     array.values.reserve(*capacity);
     Status st = for_each_element(obj, [&](PyObject* el) -> Status {
         auto value = extract_value(el);
-        if (!value) return std::move(value).error();
+        QUILLON_TRY(value);
         array.values.emplace_back(std::move(*value));
         return ok_status();
     });
-    if (!st) return std::move(st).error();
+    QUILLON_TRY(st);
     return array;
 }
 
 Result<toml::ArrayOfTables> extract_array_of_tables(PyObject* obj) {
     // The array of tables is one level, each of its tables another.
     auto level = ConvertingLevel::enter();
-    if (!level) return std::move(level).error();
+    QUILLON_TRY(level);
     auto capacity = sequence_capacity(obj);
-    if (!capacity) return std::move(capacity).error();
+    QUILLON_TRY(capacity);
     toml::ArrayOfTables tables;
     tables.values.reserve(*capacity);
     Status st = for_each_element(obj, [&](PyObject* el) -> Status {
         auto table = extract_table(el);
-        if (!table) return std::move(table).error();
+        QUILLON_TRY(table);
         tables.values.emplace_back(std::move(*table));
         return ok_status();
     });
-    if (!st) return std::move(st).error();
+    QUILLON_TRY(st);
     return tables;
 }
 

@@ -9,7 +9,6 @@
 #include "item_ops.hpp"
 #include "paths.hpp"
 #include "py_new.hpp"
-#include "raise.hpp"
 #include "views.hpp"
 
 namespace quillon {
@@ -27,23 +26,23 @@ Result<PyRef> set_abc() {
 // A new Python set of the view's keys at this moment.
 Result<PyRef> key_set(PyObject* self) {
     auto ref = ViewRead::open(as_view(self));
-    if (!ref) return std::move(ref).error();
+    QUILLON_TRY(ref);
     PyRef set(PySet_New(nullptr));
     if (!set) return Error::fetch();
     Status walked = for_each_key(ref->item(), [&](const std::string& key) -> Status {
         Result<PyRef> text = text_to_str(key);
-        if (!text) return std::move(text).error();
+        QUILLON_TRY(text);
         if (PySet_Add(set.get(), text->get()) < 0) return Error::fetch();
         return ok_status();
     });
-    if (!walked) return std::move(walked).error();
+    QUILLON_TRY(walked);
     return set;
 }
 
 // Whether the view's table has a visible entry for `key` that equals `value`.
 Result<bool> entry_equals(PyObject* self, const std::string& key, PyObject* value) {
     auto ref = ViewRead::open(as_view(self));
-    if (!ref) return std::move(ref).error();
+    QUILLON_TRY(ref);
     const toml::EntryMap* items = ref->item().table_like();
     const toml::Item* entry = items ? items->get(key) : nullptr;
     if (!entry) return false;
@@ -53,19 +52,19 @@ Result<bool> entry_equals(PyObject* self, const std::string& key, PyObject* valu
 // The (key, plain value) pairs of the view's table, in order.
 Result<std::vector<PyRef>> plain_pairs(PyObject* self) {
     auto ref = ViewRead::open(as_view(self));
-    if (!ref) return std::move(ref).error();
+    QUILLON_TRY(ref);
     std::vector<PyRef> pairs;
     Status walked = for_each_key(ref->item(), [&](const std::string& key) -> Status {
         Result<PyRef> text = text_to_str(key);
-        if (!text) return std::move(text).error();
+        QUILLON_TRY(text);
         Result<PyRef> plain = item_to_py(*ref->item().get(key));
-        if (!plain) return std::move(plain).error();
+        QUILLON_TRY(plain);
         PyRef pair(PyTuple_Pack(2, text->get(), plain->get()));
         if (!pair) return Error::fetch();
         pairs.push_back(std::move(pair));
         return ok_status();
     });
-    if (!walked) return std::move(walked).error();
+    QUILLON_TRY(walked);
     return pairs;
 }
 
@@ -73,23 +72,23 @@ Result<std::vector<PyRef>> plain_pairs(PyObject* self) {
 // set's own code runs without the document borrowed.
 Result<bool> items_equal(PyObject* self, PyObject* other) {
     Result<PyRef> set_class = set_abc();
-    if (!set_class) return std::move(set_class).error();
+    QUILLON_TRY(set_class);
     int is_set = PyObject_IsInstance(other, set_class->get());
     if (is_set < 0) return Error::fetch();
     if (!is_set) return false;
     Result<size_t> length = [&]() -> Result<size_t> {
         auto ref = ViewRead::open(as_view(self));
-        if (!ref) return std::move(ref).error();
+        QUILLON_TRY(ref);
         std::optional<size_t> n = item_len(ref->item());
         if (!n) return Error::type_error("TOML item has no len()");
         return *n;
     }();
-    if (!length) return std::move(length).error();
+    QUILLON_TRY(length);
     Py_ssize_t other_len = PyObject_Size(other);
     if (other_len < 0) return Error::fetch();
     if (static_cast<size_t>(other_len) != *length) return false;
     Result<std::vector<PyRef>> pairs = plain_pairs(self);
-    if (!pairs) return std::move(pairs).error();
+    QUILLON_TRY(pairs);
     if (pairs->size() != *length) return false;  // changed by other's __len__
     for (const PyRef& pair : *pairs) {
         int found = PySequence_Contains(other, pair.get());
@@ -108,10 +107,10 @@ Result<PyRef> string_elements(PyObject* other) {
     if (!it) return Error::fetch();
     while (PyRef element{PyIter_Next(it.get())}) {
         Result<std::optional<std::string>> key = extract_key_str(element.get());
-        if (!key) return std::move(key).error();
+        QUILLON_TRY(key);
         if (!*key) continue;
         Result<PyRef> text = text_to_str(**key);
-        if (!text) return std::move(text).error();
+        QUILLON_TRY(text);
         if (PySet_Add(found.get(), text->get()) < 0) return Error::fetch();
     }
     if (PyErr_Occurred()) return Error::fetch();
@@ -122,7 +121,7 @@ enum class SetOp { Union, SymmetricDifference, Intersection, Difference };
 
 Result<PyRef> keys_set_op(PyObject* self, PyObject* other, SetOp op) {
     Result<PyRef> keys = key_set(self);
-    if (!keys) return std::move(keys).error();
+    QUILLON_TRY(keys);
     if (op == SetOp::Union || op == SetOp::SymmetricDifference) {
         PyRef other_set = PyRef::borrow(other);
         if (!PySet_Check(other)) {
@@ -134,7 +133,7 @@ Result<PyRef> keys_set_op(PyObject* self, PyObject* other, SetOp op) {
         return new_ref(apply(keys->get(), other_set.get()));
     }
     Result<PyRef> strings = string_elements(other);
-    if (!strings) return std::move(strings).error();
+    QUILLON_TRY(strings);
     binaryfunc apply = op == SetOp::Intersection ? PySet_Type.tp_as_number->nb_and
                                                  : PySet_Type.tp_as_number->nb_subtract;
     return new_ref(apply(keys->get(), strings->get()));
@@ -144,7 +143,7 @@ PyObject* keys_set_op_slot(PyObject* left, PyObject* right, SetOp op) {
     return boundary([&]() -> PyObject* {
         if (!is_keys_view(left)) Py_RETURN_NOTIMPLEMENTED;
         Result<PyRef> result = keys_set_op(left, right, op);
-        if (!result) return raise_obj(std::move(result).error());
+        QUILLON_TRY(result);
         return result->release();
     });
 }
@@ -154,12 +153,12 @@ PyObject* keys_set_op_slot(PyObject* left, PyObject* right, SetOp op) {
 int keys_view_contains(PyObject* self, PyObject* key) {
     return boundary<int>(-1, [&]() -> int {
         Result<std::optional<std::string>> text = extract_key_str(key);
-        if (!text) return raise_int(std::move(text).error());
+        QUILLON_TRY(text);
         if (!*text) return 0;
         auto ref = ViewRead::open(as_view(self));
-        if (!ref) return raise_int(std::move(ref).error());
+        QUILLON_TRY(ref);
         Result<bool> present = item_has_key(ref->item(), **text);
-        if (!present) return raise_int(std::move(present).error());
+        QUILLON_TRY(present);
         return *present ? 1 : 0;
     });
 }
@@ -167,13 +166,13 @@ int keys_view_contains(PyObject* self, PyObject* key) {
 int values_view_contains(PyObject* self, PyObject* value) {
     return boundary<int>(-1, [&]() -> int {
         auto ref = ViewRead::open(as_view(self));
-        if (!ref) return raise_int(std::move(ref).error());
+        QUILLON_TRY(ref);
         const toml::EntryMap* items = ref->item().table_like();
-        if (!items) return raise_int(unsupported_op(ref->item(), "__contains__"));
+        if (!items) return fail(unsupported_op(ref->item(), "__contains__"));
         for (const toml::Entry& e : items->entries()) {
             if (e.item.is_none()) continue;
             Result<bool> eq = item_eq(e.item, value);
-            if (!eq) return raise_int(std::move(eq).error());
+            QUILLON_TRY(eq);
             if (*eq) return 1;
         }
         return 0;
@@ -186,10 +185,10 @@ int items_view_contains(PyObject* self, PyObject* pair) {
         PyRef key = PyRef::borrow(PyTuple_GET_ITEM(pair, 0));
         PyRef value = PyRef::borrow(PyTuple_GET_ITEM(pair, 1));
         Result<std::optional<std::string>> text = extract_key_str(key.get());
-        if (!text) return raise_int(std::move(text).error());
+        QUILLON_TRY(text);
         if (!*text) return 0;
         Result<bool> equal = entry_equals(self, **text, value.get());
-        if (!equal) return raise_int(std::move(equal).error());
+        QUILLON_TRY(equal);
         return *equal ? 1 : 0;
     });
 }
@@ -199,7 +198,7 @@ PyObject* keys_view_richcompare(PyObject* self, PyObject* other, int op) {
         if (!is_keys_view(self) || (op != Py_EQ && op != Py_NE)) Py_RETURN_NOTIMPLEMENTED;
         if (op == Py_NE) return negated_eq(self, other);
         Result<PyRef> keys = key_set(self);
-        if (!keys) return raise_obj(std::move(keys).error());
+        QUILLON_TRY(keys);
         return PyObject_RichCompare(keys->get(), other, Py_EQ);
     });
 }
@@ -209,7 +208,7 @@ PyObject* items_view_richcompare(PyObject* self, PyObject* other, int op) {
         if (op != Py_EQ && op != Py_NE) Py_RETURN_NOTIMPLEMENTED;
         if (op == Py_NE) return negated_eq(self, other);
         Result<bool> equal = items_equal(self, other);
-        if (!equal) return raise_obj(std::move(equal).error());
+        QUILLON_TRY(equal);
         return PyBool_FromLong(*equal ? 1 : 0);
     });
 }

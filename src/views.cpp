@@ -9,9 +9,9 @@
 #include "dict_ops.hpp"
 #include "item_ops.hpp"
 #include "item_proxy.hpp"
+#include "method_def.hpp"
 #include "paths.hpp"
 #include "py_new.hpp"
-#include "raise.hpp"
 #include "type_factories.hpp"
 
 namespace quillon {
@@ -31,12 +31,12 @@ Result<PyRef> make_view(PyTypeObject* type, PyObject* doc, Path path) {
 
 Result<ViewRead> ViewRead::open(ViewObject* view) {
     auto self = ReadBorrow::take(view->guard);
-    if (!self) return std::move(self).error();
+    QUILLON_TRY(self);
     DocumentObject* doc = view->document();
     auto access = ReadBorrow::take(doc->guard);
-    if (!access) return std::move(access).error();
+    QUILLON_TRY(access);
     auto found = resolve_fresh(doc, view->path, view->stamp);
-    if (!found) return std::move(found).error();
+    QUILLON_TRY(found);
     return ViewRead(std::move(*self), std::move(*access), view, *found);
 }
 
@@ -56,7 +56,7 @@ Element element_of(PyObject* self) {
 // child Items, or (key, child Item) tuples.
 Result<PyRef> view_elements(PyObject* self) {
     auto ref = ViewRead::open(as_view(self));
-    if (!ref) return std::move(ref).error();
+    QUILLON_TRY(ref);
     const Element element = element_of(self);
     PyRef list(PyList_New(0));
     if (!list) return Error::fetch();
@@ -65,12 +65,12 @@ Result<PyRef> view_elements(PyObject* self) {
         PyRef entry;
         if (element != Element::Value) {
             Result<PyRef> text = text_to_str(key);
-            if (!text) return std::move(text).error();
+            QUILLON_TRY(text);
             entry = std::move(*text);
         }
         if (element != Element::Key) {
             Result<PyRef> child = child_proxy_typed(view->doc, view->path, Key::str(key));
-            if (!child) return std::move(child).error();
+            QUILLON_TRY(child);
             if (element == Element::Pair) {
                 entry = PyRef(PyTuple_Pack(2, entry.get(), child->get()));
                 if (!entry) return Error::fetch();
@@ -81,13 +81,13 @@ Result<PyRef> view_elements(PyObject* self) {
         if (PyList_Append(list.get(), entry.get()) < 0) return Error::fetch();
         return ok_status();
     });
-    if (!walked) return std::move(walked).error();
+    QUILLON_TRY(walked);
     return list;
 }
 
 Result<size_t> view_len(PyObject* self) {
     auto ref = ViewRead::open(as_view(self));
-    if (!ref) return std::move(ref).error();
+    QUILLON_TRY(ref);
     std::optional<size_t> n = item_len(ref->item());
     if (!n) return Error::type_error("TOML item has no len()");
     return *n;
@@ -96,7 +96,7 @@ Result<size_t> view_len(PyObject* self) {
 Py_ssize_t view_len_slot(PyObject* self) {
     return boundary<Py_ssize_t>(-1, [&]() -> Py_ssize_t {
         Result<size_t> n = view_len(self);
-        if (!n) return raise_int(std::move(n).error());
+        QUILLON_TRY(n);
         return static_cast<Py_ssize_t>(*n);
     });
 }
@@ -104,7 +104,7 @@ Py_ssize_t view_len_slot(PyObject* self) {
 PyObject* view_iter_slot(PyObject* self) {
     return boundary([&]() -> PyObject* {
         Result<PyRef> list = view_elements(self);
-        if (!list) return raise_obj(std::move(list).error());
+        QUILLON_TRY(list);
         return PyObject_GetIter(list->get());
     });
 }
@@ -125,11 +125,9 @@ const Signature& reversed_signature(PyObject* self) {
 PyObject* view_reversed(PyObject* self, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
     return boundary([&]() -> PyObject* {
         Bound a;
-        if (Status st = bind_fastcall(reversed_signature(self), args, nargs, kwnames, a); !st) {
-            return raise_obj(std::move(st).error());
-        }
+        QUILLON_TRY(bind_fastcall(reversed_signature(self), args, nargs, kwnames, a));
         Result<PyRef> list = view_elements(self);
-        if (!list) return raise_obj(std::move(list).error());
+        QUILLON_TRY(list);
         if (PyList_Reverse(list->get()) < 0) return nullptr;
         return PyObject_GetIter(list->get());
     });
@@ -138,7 +136,7 @@ PyObject* view_reversed(PyObject* self, PyObject* const* args, Py_ssize_t nargs,
 // KeysView(['a', 'b']): key texts in single quotes, not escaped.
 Result<std::string> keys_repr(PyObject* self) {
     auto ref = ViewRead::open(as_view(self));
-    if (!ref) return std::move(ref).error();
+    QUILLON_TRY(ref);
     std::string out = "KeysView([";
     bool first = true;
     Status walked = for_each_key(ref->item(), [&](const std::string& key) -> Status {
@@ -149,7 +147,7 @@ Result<std::string> keys_repr(PyObject* self) {
         out += '\'';
         return ok_status();
     });
-    if (!walked) return std::move(walked).error();
+    QUILLON_TRY(walked);
     out += "])";
     return out;
 }
@@ -159,13 +157,13 @@ PyObject* view_repr_slot(PyObject* self) {
         const Element element = element_of(self);
         if (element == Element::Key) {
             Result<std::string> text = keys_repr(self);
-            if (!text) return raise_obj(std::move(text).error());
+            QUILLON_TRY(text);
             Result<PyRef> s = text_to_str(*text);
-            if (!s) return raise_obj(std::move(s).error());
+            QUILLON_TRY(s);
             return s->release();
         }
         Result<size_t> n = view_len(self);
-        if (!n) return raise_obj(std::move(n).error());
+        QUILLON_TRY(n);
         const char* format = element == Element::Value ? "ValuesView(<%zu values>)" : "ItemsView(<%zu items>)";
         return PyUnicode_FromFormat(format, *n);
     });
@@ -183,11 +181,10 @@ void view_dealloc(PyObject* self) {
     Py_DECREF(tp);
 }
 
-#define QUILLON_FASTCALL(f) reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(f))
-
+// The three views share one method table; their text signatures are alike.
 PyMethodDef view_methods[] = {
-    {"__reversed__", QUILLON_FASTCALL(view_reversed), METH_FASTCALL | METH_KEYWORDS, "__reversed__($self)\n--\n\n"},
-    {nullptr, nullptr, 0, nullptr},
+    method<kKeysReversed>(view_reversed),
+    kMethodsEnd,
 };
 
 const char kKeysViewDoc[] = "A live view of the string keys in a TOML table (or the document root).";
