@@ -9,9 +9,9 @@
 #include <string_view>
 #include <variant>
 
-#include "../toml/parser.hpp"
-#include "../toml/render_output.hpp"
-#include "../toml/serializer.hpp"
+#include "toml/parser.hpp"
+#include "toml/render_output.hpp"
+#include "toml/serializer.hpp"
 
 namespace {
 
