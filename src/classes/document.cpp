@@ -25,7 +25,7 @@ namespace quillon {
 namespace {
 
 // A new Document of the module whose state is `state`, owning `inner`, with
-// an empty trie and clock 0.
+// an empty trie and generation 0.
 PyObject* new_document(ModuleState* state, toml::DocumentMut inner) {
     PyTypeObject* tp = state->document;
     PyObject* self = tp->tp_alloc(tp, 0);
@@ -148,7 +148,7 @@ PyObject* document_as_toml(PyObject* self, PyObject* const* args, Py_ssize_t nar
     });
 }
 
-// Independent copy: the model is copied, the trie and clock start afresh.
+// Independent copy: the model is copied, the trie and generation start afresh.
 PyObject* copy_document(PyObject* self) {
     DocumentObject* d = as_document(self);
     Result<ReadBorrow> access = ReadBorrow::take(d->guard);
@@ -347,21 +347,21 @@ PyObject* document_from_inner(ModuleState* state, toml::DocumentMut inner) {
 
 void record_root_key_change(DocumentObject* doc, const std::string& key) {
     doc->generation += 1;
-    doc->trie.stamp(Path{Key::str(key)}, doc->generation);
+    doc->trie.record(Path{PathStep::str(key)}, doc->generation);
 }
 
 void record_root_change(DocumentObject* doc) {
     doc->generation += 1;
-    doc->trie.stamp(Path{}, doc->generation);
+    doc->trie.record(Path{}, doc->generation);
 }
 
 void bump_range(DocumentObject* doc, const Path& path, size_t start, size_t end) {
     doc->generation += 1;
-    doc->trie.stamp_range(path, start, end, doc->generation);
+    doc->trie.record_range(path, start, end, doc->generation);
 }
 
-Status check_fresh(const DocumentObject* doc, const Path& path, uint64_t stamp) {
-    if (doc->trie.is_valid(path, stamp)) return ok_status();
+Status check_fresh(const DocumentObject* doc, const Path& path, uint64_t generation) {
+    if (doc->trie.is_valid(path, generation)) return ok_status();
     return Error::runtime_error("stale: the document has been modified since this reference was created");
 }
 

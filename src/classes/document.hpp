@@ -1,4 +1,4 @@
-// The Document object: owns one TOML model, its mutation trie and its clock.
+// The Document object: owns one TOML model, its mutation trie and its generation.
 #pragma once
 
 #include <cstdint>
@@ -41,14 +41,14 @@ inline bool is_document(PyObject* o) { return is_instance_of(o, &ModuleState::do
 inline DocumentObject* as_document(PyObject* o) { return reinterpret_cast<DocumentObject*>(o); }
 
 // Wraps a model document in a new Document of the module whose state is
-// `state` (empty trie, clock 0).
+// `state` (empty trie, generation 0).
 PyObject* document_from_inner(ModuleState* state, toml::DocumentMut inner);
 
 // Clock and trie operations of a document (callers hold exclusive access).
 void record_root_key_change(DocumentObject* doc, const std::string& key);
 void record_root_change(DocumentObject* doc);
 void bump_range(DocumentObject* doc, const Path& path, size_t start, size_t end);
-// RuntimeError "stale: ..." when `stamp` is stale for `path`.
-Status check_fresh(const DocumentObject* doc, const Path& path, uint64_t stamp);
+// RuntimeError "stale: ..." when `generation` is stale for `path`.
+Status check_fresh(const DocumentObject* doc, const Path& path, uint64_t generation);
 
 }  // namespace quillon

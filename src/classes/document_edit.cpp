@@ -20,9 +20,9 @@ namespace {
 
 toml::Table& root_table(DocumentObject* d) { return d->inner.root_table(); }
 
-// The narrowed Item for root key `key`, stamped with the current clock.
+// The narrowed Item for root key `key`, made at the current generation.
 Result<PyRef> make_proxy(PyObject* self, const std::string& key) {
-    return into_typed(self, Path{Key::str(key)}, as_document(self)->generation);
+    return into_typed(self, Path{PathStep::str(key)}, as_document(self)->generation);
 }
 
 // ---- item access ----

@@ -39,7 +39,7 @@ enum class BlockRoute {
 };
 
 BlockRoute block_route(const Path& path, const toml::Item& root) {
-    const Key& last = path.back();
+    const PathStep& last = path.back();
     if (last.is_str()) return BlockRoute::ParentKey;
     if (last.as_index() == 0 && path.size() >= 2 && path[path.size() - 2].is_str()) {
         auto parent = navigate_path(root, prefix_of(path, 1));

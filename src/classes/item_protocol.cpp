@@ -50,7 +50,7 @@ PyObject* child_list(const ItemRead& ref, SliceBounds bounds) {
     if (!list) return nullptr;
     Py_ssize_t out = 0;
     for (size_t position : positions) {
-        Result<PyRef> child = child_proxy_typed(ref.proxy()->doc, ref.proxy()->path, Key::index(position));
+        Result<PyRef> child = child_proxy_typed(ref.proxy()->doc, ref.proxy()->path, PathStep::index(position));
         QUILLON_TRY(child);
         PyList_SET_ITEM(list.get(), out++, child->release());
     }
@@ -68,14 +68,14 @@ PyObject* get_child(PyObject* self, const Subscript& sub, const SliceBounds& bou
             Result<bool> present = item_has_key(item, sub.text);
             QUILLON_TRY(present);
             if (!*present) return fail(missing_key(sub.text));
-            Result<PyRef> child = child_proxy_typed(doc, path, Key::str(sub.text));
+            Result<PyRef> child = child_proxy_typed(doc, path, PathStep::str(sub.text));
             QUILLON_TRY(child);
             return child->release();
         }
         case Subscript::Kind::Int: {
             Result<size_t> position = require_array_index(item, sub.index);
             QUILLON_TRY(position);
-            Result<PyRef> child = child_proxy_typed(doc, path, Key::index(*position));
+            Result<PyRef> child = child_proxy_typed(doc, path, PathStep::index(*position));
             QUILLON_TRY(child);
             return child->release();
         }
@@ -98,7 +98,7 @@ Status assign_slice(ItemWrite& w, SliceBounds bounds, std::vector<toml::Item> it
     Status done = item_setitem_slice(*seq, bounds.start, bounds.stop, bounds.step, std::move(items));
     if (!done) return done;
     if (seq->len() == before) {
-        for (size_t position : positions) w.bump_child(Key::index(position));
+        for (size_t position : positions) w.bump_child(PathStep::index(position));
     } else {
         size_t lowest = static_cast<size_t>(bounds.start);
         for (size_t position : positions) lowest = std::min(lowest, position);
@@ -135,7 +135,7 @@ Status delete_child(PyObject* self, const Subscript& sub, const SliceBounds& bou
     switch (sub.kind) {
         case Subscript::Kind::Str: {
             keep_comment_lines_before_removal(w->document()->inner, w->item(), sub.text);
-            Result<Key> removed = item_delitem_str(w->item(), sub.text);
+            Result<PathStep> removed = item_delitem_str(w->item(), sub.text);
             QUILLON_TRY(removed);
             w->bump_child(*removed);
             return ok_status();
@@ -172,12 +172,12 @@ Status assign_child(PyObject* self, const Subscript& sub, const SliceBounds& bou
     QUILLON_TRY(w);
     if (sub.kind == Subscript::Kind::Str) {
         keep_comment_lines_before_replacement(w->document()->inner, w->item(), sub.text, *converted);
-        Result<std::optional<Key>> replaced = item_setitem_str(w->item(), sub.text, std::move(*converted));
+        Result<std::optional<PathStep>> replaced = item_setitem_str(w->item(), sub.text, std::move(*converted));
         QUILLON_TRY(replaced);
         if (*replaced) w->bump_child(**replaced);
         return ok_status();
     }
-    Result<Key> replaced = item_setitem_int(w->item(), sub.index, std::move(*converted));
+    Result<PathStep> replaced = item_setitem_int(w->item(), sub.index, std::move(*converted));
     QUILLON_TRY(replaced);
     w->bump_child(*replaced);
     return ok_status();
@@ -378,7 +378,7 @@ PyObject* item_iter_slot(PyObject* self) {
             list = PyRef(PyList_New(static_cast<Py_ssize_t>(n)));
             if (!list) return nullptr;
             for (size_t i = 0; i < n; ++i) {
-                Result<PyRef> child = child_proxy_typed(ref->proxy()->doc, ref->proxy()->path, Key::index(i));
+                Result<PyRef> child = child_proxy_typed(ref->proxy()->doc, ref->proxy()->path, PathStep::index(i));
                 QUILLON_TRY(child);
                 PyList_SET_ITEM(list.get(), static_cast<Py_ssize_t>(i), child->release());
             }

@@ -179,7 +179,7 @@ PyObject* setdefault(const Bound& a, PyObject* self) {
 }
 
 // update(other, **kwargs): every argument is converted before the document is
-// borrowed for writing; each overwritten key is stamped, in write order.
+// borrowed for writing; each overwritten key is recorded as changed, in write order.
 Status update_table(PyObject* self, PyObject* other, PyObject* kwargs) {
     Result<PendingUpdate> pending = PendingUpdate::prepare(other, kwargs, table_document(self));
     QUILLON_TRY(pending);

@@ -23,9 +23,9 @@ Result<PyRef> make_view(PyTypeObject* type, PyObject* doc, Path path) {
     new (&v->guard) BorrowGuard();
     new (&v->path) Path(std::move(path));
     v->doc = Py_NewRef(doc);
-    v->stamp = as_document(doc)->generation;
+    v->generation = as_document(doc)->generation;
     new (&v->live) LiveReference();
-    as_document(doc)->trie.hold(v->live, v->path, v->stamp);
+    as_document(doc)->trie.hold(v->live, v->path, v->generation);
     return PyRef(self);
 }
 
@@ -35,7 +35,7 @@ Result<ViewRead> ViewRead::open(ViewObject* view) {
     DocumentObject* doc = view->document();
     auto access = ReadBorrow::take(doc->guard);
     QUILLON_TRY(access);
-    auto found = resolve_fresh(doc, view->path, view->stamp);
+    auto found = resolve_fresh(doc, view->path, view->generation);
     QUILLON_TRY(found);
     return ViewRead(std::move(*self), std::move(*access), view, *found);
 }
@@ -69,7 +69,7 @@ Result<PyRef> view_elements(PyObject* self) {
             entry = std::move(*text);
         }
         if (element != Element::Key) {
-            Result<PyRef> child = child_proxy_typed(view->doc, view->path, Key::str(key));
+            Result<PyRef> child = child_proxy_typed(view->doc, view->path, PathStep::str(key));
             QUILLON_TRY(child);
             if (element == Element::Pair) {
                 entry = PyRef(PyTuple_Pack(2, entry.get(), child->get()));

@@ -17,7 +17,7 @@ struct ViewObject {
     BorrowGuard guard;
     Path path;      // of the table; empty for the document root
     PyObject* doc;  // strong reference to a DocumentObject
-    uint64_t stamp;
+    uint64_t generation;
     LiveReference live;  // known to the document's trie while this exists
 
     DocumentObject* document() const { return as_document(doc); }
@@ -28,7 +28,7 @@ inline ViewObject* as_view(PyObject* o) { return reinterpret_cast<ViewObject*>(o
 inline bool is_keys_view(PyObject* o) { return is_instance_of(o, &ModuleState::keys_view); }
 
 // A new view of class `type` (one of the three view classes) on the table at
-// `path` of `doc`, stamped with the document's current generation. The path
+// `path` of `doc`, made at the document's current generation. The path
 // is not resolved here: a view reports a path that no longer resolves when
 // it is used.
 Result<PyRef> make_view(PyTypeObject* type, PyObject* doc, Path path);

@@ -11,7 +11,7 @@ Result<ReferencedItem> ReferencedItem::open(ItemProxyObject* proxy) {
     DocumentObject* doc = proxy->document();
     auto access = ReadBorrow::take(doc->guard);
     QUILLON_TRY(access);
-    auto found = resolve_fresh(doc, proxy->path, proxy->stamp);
+    auto found = resolve_fresh(doc, proxy->path, proxy->generation);
     QUILLON_TRY(found);
     return ReferencedItem(std::move(*access), *found);
 }

@@ -44,7 +44,7 @@ PyObject* new_dict(size_t size) {
 #endif
 }
 
-// Key strings of one conversion: documents repeat the same keys in many
+// PathStep strings of one conversion: documents repeat the same keys in many
 // tables, and a key made once also keeps its hash for every dict it goes in.
 // Open addressing over (text, str) pairs; the texts belong to the model,
 // which outlives the conversion.
@@ -336,16 +336,16 @@ Error invalid_subscript_type(PyObject* obj) {
 
 // ---- kind-dispatching operations ----
 
-Result<std::optional<Key>> item_setitem_str(toml::Item& item, std::string_view key, toml::Item new_item) {
+Result<std::optional<PathStep>> item_setitem_str(toml::Item& item, std::string_view key, toml::Item new_item) {
     const toml::EntryMap* entries = item.table_like();
     if (!entries) return subscript_type_error(item);
     bool existed = entries->contains_key(key);
     set_with_decor_preservation(item, key, std::move(new_item));
-    if (!existed) return std::optional<Key>();
-    return std::optional<Key>(Key::str(std::string(key)));
+    if (!existed) return std::optional<PathStep>();
+    return std::optional<PathStep>(PathStep::str(std::string(key)));
 }
 
-Result<Key> item_setitem_int(toml::Item& item, int64_t index, toml::Item new_item) {
+Result<PathStep> item_setitem_int(toml::Item& item, int64_t index, toml::Item new_item) {
     if (toml::Value* v = item.as_value(); v && v->is_array()) {
         toml::Array& array = *v->as_array();
         Result<size_t> position = normalise_index(index, array.len());
@@ -355,7 +355,7 @@ Result<Key> item_setitem_int(toml::Item& item, int64_t index, toml::Item new_ite
         std::string comment = take_value_inline_comment(*value);
         array.replace(*position, std::move(*value));
         if (!comment.empty()) set_array_inline_comment(array, *position, comment);
-        return Key::index(*position);
+        return PathStep::index(*position);
     }
     if (toml::ArrayOfTables* aot = item.as_array_of_tables()) {
         Result<size_t> position = normalise_index(index, aot->len());
@@ -368,17 +368,17 @@ Result<Key> item_setitem_int(toml::Item& item, int64_t index, toml::Item new_ite
         table->doc_position = old.doc_position;
         table->dotted = false;
         aot->replace(*position, std::move(*table));
-        return Key::index(*position);
+        return PathStep::index(*position);
     }
     return subscript_type_error(item);
 }
 
-Result<Key> item_delitem_str(toml::Item& item, std::string_view key) {
+Result<PathStep> item_delitem_str(toml::Item& item, std::string_view key) {
     if (!item.is_table_like()) return subscript_type_error(item);
     Status removed = table_remove(item, key);
     QUILLON_TRY(removed);
     keep_emptied_table_visible(item);
-    return Key::str(std::string(key));
+    return PathStep::str(std::string(key));
 }
 
 Result<Affected> item_delitem_int(toml::Item& item, int64_t index) {

@@ -2,7 +2,7 @@
 // into plain Python objects (deep copies with no tie to the document), the
 // classification of Python subscripts, and the kind-dispatching operations
 // that the Python classes call once their path is resolved. None of them
-// records changes: they report the Key or Affected positions to record.
+// records changes: they report the PathStep or Affected positions to record.
 #pragma once
 
 #include <cstdint>
@@ -58,10 +58,10 @@ Error invalid_subscript_type(PyObject* obj);
 
 // Stores `new_item` under `key` of a table-like item; reports Str(key) when an
 // entry with a value was replaced, nothing for a new key.
-Result<std::optional<Key>> item_setitem_str(toml::Item& item, std::string_view key, toml::Item new_item);
+Result<std::optional<PathStep>> item_setitem_str(toml::Item& item, std::string_view key, toml::Item new_item);
 // Replaces an element of an array or array of tables; reports its position.
-Result<Key> item_setitem_int(toml::Item& item, int64_t index, toml::Item new_item);
-Result<Key> item_delitem_str(toml::Item& item, std::string_view key);
+Result<PathStep> item_setitem_int(toml::Item& item, int64_t index, toml::Item new_item);
+Result<PathStep> item_delitem_str(toml::Item& item, std::string_view key);
 Result<Affected> item_delitem_int(toml::Item& item, int64_t index);
 // May run Python code (equality of elements with `x`).
 Result<bool> item_contains(const toml::Item& item, PyObject* x);

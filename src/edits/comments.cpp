@@ -384,7 +384,7 @@ bool is_first_inline_table_key(const toml::InlineTable& table, std::string_view 
     return first && first->key.key == key;
 }
 
-std::optional<std::string> get_element_inline_comment(const toml::Item& parent, const Key& last) {
+std::optional<std::string> get_element_inline_comment(const toml::Item& parent, const PathStep& last) {
     const toml::Value* v = parent.as_value();
     if (!v) return std::nullopt;
     if (last.is_index()) {
@@ -395,7 +395,7 @@ std::optional<std::string> get_element_inline_comment(const toml::Item& parent, 
     return std::nullopt;
 }
 
-bool set_element_inline_comment(toml::Item& parent, const Key& last, std::string_view stored) {
+bool set_element_inline_comment(toml::Item& parent, const PathStep& last, std::string_view stored) {
     toml::Value* v = parent.as_value();
     if (!v) return false;
     if (last.is_index()) {

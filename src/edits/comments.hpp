@@ -69,10 +69,10 @@ bool is_first_inline_table_key(const toml::InlineTable& table, std::string_view 
 
 // The inline comment that an array parent (index) or an inline-table parent
 // (text key) keeps for its child; None for any other parent or child.
-std::optional<std::string> get_element_inline_comment(const toml::Item& parent, const Key& last);
+std::optional<std::string> get_element_inline_comment(const toml::Item& parent, const PathStep& last);
 // Writes `stored` into the parent's slot for the child when the parent is an
 // array (index) or an inline table (text key); returns false, changing
 // nothing, for any other combination.
-bool set_element_inline_comment(toml::Item& parent, const Key& last, std::string_view stored);
+bool set_element_inline_comment(toml::Item& parent, const PathStep& last, std::string_view stored);
 
 }  // namespace quillon

@@ -77,12 +77,12 @@ Status note_merged_entries(const toml::Item& source) {
 
 // Read borrow of another document and the item at `path` in it.
 Result<ReplacedKeys> merge_from_document(toml::Item& target, DocumentObject* doc, const Path& path,
-                                         std::optional<uint64_t> stamp = std::nullopt,
+                                         std::optional<uint64_t> generation = std::nullopt,
                                          toml::DocumentMut* target_doc = nullptr) {
     auto access = ReadBorrow::take(doc->guard);
     QUILLON_TRY(access);
-    if (stamp) {
-        Status fresh = check_fresh(doc, path, *stamp);
+    if (generation) {
+        Status fresh = check_fresh(doc, path, *generation);
         QUILLON_TRY(fresh);
     }
     auto source = navigate_path(doc->inner.root, path);
@@ -140,7 +140,7 @@ Result<ReplacedKeys> ResolvedUpdate::apply(toml::Item& target, toml::DocumentMut
     TomlSource& toml_source = std::get<TomlSource>(source);
     if (auto* owned = std::get_if<toml::Item>(&toml_source)) return merge_table_entries(target, *owned, doc);
     const DocumentRef& ref = std::get<DocumentRef>(toml_source);
-    return merge_from_document(target, as_document(ref.document.get()), ref.path, ref.stamp, doc);
+    return merge_from_document(target, as_document(ref.document.get()), ref.path, ref.generation, doc);
 }
 
 Result<PendingUpdate> PendingUpdate::prepare(PyObject* other, PyObject* kwargs, DocumentObject* target_document) {
@@ -186,11 +186,11 @@ Result<ResolvedUpdate> resolve_update(PyObject* other, DocumentObject* target_do
         DocumentObject* doc = proxy->document();
         auto access = ReadBorrow::take(doc->guard);
         QUILLON_TRY(access);
-        auto found = resolve_fresh(doc, proxy->path, proxy->stamp);
+        auto found = resolve_fresh(doc, proxy->path, proxy->generation);
         QUILLON_TRY(found);
         Status fits = note_merged_entries(**found);
         QUILLON_TRY(fits);
-        return ResolvedUpdate{TomlSource(DocumentRef{PyRef::borrow(proxy->doc), proxy->path, proxy->stamp})};
+        return ResolvedUpdate{TomlSource(DocumentRef{PyRef::borrow(proxy->doc), proxy->path, proxy->generation})};
     }
     if (is_document(other)) {
         if (other == target_doc) {

@@ -30,10 +30,10 @@ Result<UpdatePairs> extract_update_pairs(PyObject* other);
 struct DocumentRef {
     PyRef document;  // a DocumentObject
     Path path;
-    // The stamp of the Item that named the place; none for a whole Document.
+    // The generation of the Item that named the place; none for a whole Document.
     // Checked again when the merge is applied, since code run between the
     // resolution and the write may have changed the other document.
-    std::optional<uint64_t> stamp;
+    std::optional<uint64_t> generation;
 };
 // Where a merge reads from: an owned copy of a model item, or a reference.
 using TomlSource = std::variant<toml::Item, DocumentRef>;

@@ -56,7 +56,7 @@ size_t clamp_bound(int64_t bound, size_t n) {
 }
 
 Affected removal_affected(size_t position, size_t n) {
-    if (position + 1 == n) return Affected::one(Key::index(position));
+    if (position + 1 == n) return Affected::one(PathStep::index(position));
     return Affected::range(position, n);
 }
 

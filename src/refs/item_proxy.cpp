@@ -39,7 +39,7 @@ std::optional<std::string> element_inline_comment(const Path& path, const toml::
 
 // No access is taken here: callers either hold access to the document already
 // or own a document nobody else can see yet.
-Result<PyRef> into_typed(PyObject* doc, Path path, uint64_t stamp) {
+Result<PyRef> into_typed(PyObject* doc, Path path, uint64_t generation) {
     auto found = navigate_path(as_document(doc)->inner.root, path);
     QUILLON_TRY(found);
     PyTypeObject* tp = narrowed_class(*as_document(doc)->state, **found);
@@ -49,21 +49,21 @@ Result<PyRef> into_typed(PyObject* doc, Path path, uint64_t stamp) {
     new (&p->guard) BorrowGuard();
     new (&p->path) Path(std::move(path));
     p->doc = Py_NewRef(doc);
-    p->stamp = stamp;
+    p->generation = generation;
     new (&p->live) LiveReference();
-    as_document(doc)->trie.hold(p->live, p->path, p->stamp);
+    as_document(doc)->trie.hold(p->live, p->path, p->generation);
     return PyRef(self);
 }
 
-Result<PyRef> make_child_typed(PyObject* doc, const Path& parent_path, uint64_t stamp, Key&& key) {
+Result<PyRef> make_child_typed(PyObject* doc, const Path& parent_path, uint64_t generation, PathStep&& key) {
     Path path;
     path.reserve(parent_path.size() + 1);  // one allocation
     path.assign(parent_path.begin(), parent_path.end());
     path.push_back(std::move(key));
-    return into_typed(doc, std::move(path), stamp);
+    return into_typed(doc, std::move(path), generation);
 }
 
-Result<PyRef> child_proxy_typed(PyObject* doc, const Path& parent_path, Key&& key) {
+Result<PyRef> child_proxy_typed(PyObject* doc, const Path& parent_path, PathStep&& key) {
     return make_child_typed(doc, parent_path, as_document(doc)->generation, std::move(key));
 }
 
@@ -96,7 +96,7 @@ Result<PyRef> parse_as(ModuleState* state, PyObject* text, const char* class_nam
     model.root_table().items.push_back(toml::Key("_"), toml::Item(std::move(std::get<toml::Value>(parsed))));
     PyRef doc(document_from_inner(state, std::move(model)));
     if (!doc) return Error::fetch();
-    auto typed = into_typed(doc.get(), Path{Key::str("_")}, 0);
+    auto typed = into_typed(doc.get(), Path{PathStep::str("_")}, 0);
     if (!typed || !class_name || Py_IS_TYPE(typed->get(), required_class)) return typed;
     const char* got = Py_TYPE(typed->get())->tp_name;
     if (const char* dot = std::strrchr(got, '.')) got = dot + 1;
@@ -114,7 +114,7 @@ Result<PyRef> detached_result(ModuleState* state, toml::DocumentMut model) {
     QUILLON_TRY(fits);
     PyRef doc(document_from_inner(state, std::move(model)));
     if (!doc) return Error::fetch();
-    return into_typed(doc.get(), Path{Key::str("_")}, 0);
+    return into_typed(doc.get(), Path{PathStep::str("_")}, 0);
 }
 
 // ---- access ----
@@ -125,7 +125,7 @@ Result<ItemRead> ItemRead::open(ItemProxyObject* proxy) {
     DocumentObject* doc = proxy->document();
     auto access = ReadBorrow::take(doc->guard);
     QUILLON_TRY(access);
-    auto found = resolve_fresh(doc, proxy->path, proxy->stamp);
+    auto found = resolve_fresh(doc, proxy->path, proxy->generation);
     QUILLON_TRY(found);
     return ItemRead(std::move(*self), std::move(*access), proxy, *found);
 }
@@ -144,37 +144,37 @@ Result<ItemWrite> ItemWrite::open(ItemProxyObject* proxy) {
     ++doc->marked_writes;
     // The read-only walk first, so that a path that no longer resolves cannot
     // leave placeholder entries behind.
-    auto found = resolve_fresh(doc, proxy->path, proxy->stamp);
+    auto found = resolve_fresh(doc, proxy->path, proxy->generation);
     QUILLON_TRY(found);
     auto target = navigate_path_mut(doc->inner.root, proxy->path);
     QUILLON_TRY(target);
     return ItemWrite(std::move(*self), std::move(*access), proxy, *target);
 }
 
-void ItemWrite::bump_child(const Key& key) {
+void ItemWrite::bump_child(const PathStep& key) {
     DocumentObject* doc = document();
     doc->generation += 1;
-    doc->trie.stamp_child(proxy_->path, key, doc->generation);
+    doc->trie.record_child(proxy_->path, key, doc->generation);
 }
 
 void ItemWrite::bump_self() {
     DocumentObject* doc = document();
     doc->generation += 1;
-    doc->trie.stamp(proxy_->path, doc->generation);
-    proxy_->stamp = doc->generation;
+    doc->trie.record(proxy_->path, doc->generation);
+    proxy_->generation = doc->generation;
 }
 
 void ItemWrite::bump_range(size_t start, size_t end) {
     DocumentObject* doc = document();
     quillon::bump_range(doc, proxy_->path, start, end);
-    proxy_->stamp = doc->generation;
+    proxy_->generation = doc->generation;
 }
 
 void ItemWrite::bump_affected(const Affected& affected) {
     switch (affected.kind) {
         case Affected::Kind::Nothing:
             return;
-        case Affected::Kind::Key:
+        case Affected::Kind::Step:
             bump_child(affected.key);
             return;
         case Affected::Kind::Range:

@@ -1,4 +1,4 @@
-// Live references into a Document: a path from the root plus the clock value
+// Live references into a Document: a path from the root plus the generation value
 // at creation. DictItem, ListItem and ScalarItem share this layout.
 #pragma once
 
@@ -15,7 +15,7 @@ struct ItemProxyObject {
     BorrowGuard guard;
     Path path;          // never empty
     PyObject* doc;      // strong reference to a DocumentObject
-    uint64_t stamp;
+    uint64_t generation;
     LiveReference live;  // known to the document's trie while this exists
 
     DocumentObject* document() const { return as_document(doc); }
@@ -32,14 +32,14 @@ namespace quillon {
 // A new reference (narrowed to DictItem, ListItem or ScalarItem by the kind of
 // what the path designates). KeyError "path no longer valid" when the path
 // does not resolve. Takes its own reference to `doc`.
-Result<PyRef> into_typed(PyObject* doc, Path path, uint64_t stamp);
-// A child reference of `parent_path` + `key`, stamped with the document's
+Result<PyRef> into_typed(PyObject* doc, Path path, uint64_t generation);
+// A child reference of `parent_path` + `key`, made at the document's
 // current generation.
-Result<PyRef> make_child_typed(PyObject* doc, const Path& parent_path, uint64_t stamp, Key&& key);
+Result<PyRef> make_child_typed(PyObject* doc, const Path& parent_path, uint64_t generation, PathStep&& key);
 
-// A child of `parent_path` + `key` stamped with the document's current
+// A child of `parent_path` + `key` made at the document's current
 // generation: a child is as fresh as the moment it is made.
-Result<PyRef> child_proxy_typed(PyObject* doc, const Path& parent_path, Key&& key);
+Result<PyRef> child_proxy_typed(PyObject* doc, const Path& parent_path, PathStep&& key);
 
 // Freshness check, path resolution and deep copy of the referenced model item;
 // a copied array element or inline-table entry carries its inline comment.
@@ -60,7 +60,7 @@ Result<PyRef> parse_as(ModuleState* state, PyObject* text, const char* class_nam
 // Places `item` there and gives it back for further building.
 toml::Item& place_detached(toml::DocumentMut& model, toml::Item item);
 // A new private document for `model` and the narrowed reference to its "_"
-// (stamp 0). ValueError when what the call brought in would lie too deep.
+// (generation 0). ValueError when what the call brought in would lie too deep.
 Result<PyRef> detached_result(ModuleState* state, toml::DocumentMut model);
 
 // Shared access to what a reference designates: the reference's own guard and
@@ -93,10 +93,10 @@ public:
     DocumentObject* document() const { return proxy_->document(); }
 
     // A change of the child `key`: everything at or below it becomes stale.
-    void bump_child(const Key& key);
+    void bump_child(const PathStep& key);
     // A change of the reference's own path; this reference stays valid.
     void bump_self();
-    // One Key: as bump_child. A range: those positions become stale and this
+    // One PathStep: as bump_child. A range: those positions become stale and this
     // reference is refreshed. Nothing: no record.
     void bump_affected(const Affected& affected);
     // Positions [start, end) become stale and this reference is refreshed.

@@ -24,7 +24,7 @@ ItemT* element_at(ItemT& item, size_t i) {
 
 Result<const toml::Item*> navigate_path(const toml::Item& root, const Path& path) {
     const toml::Item* cur = &root;
-    for (const Key& step : path) {
+    for (const PathStep& step : path) {
         cur = step.is_str() ? cur->get(step.as_str()) : element_at(*cur, step.as_index());
         if (!cur) return path_no_longer_valid();
     }
@@ -36,7 +36,7 @@ Result<toml::Item*> navigate_path_mut(toml::Item& root, const Path& path) {
     // passes through, and all of that item, cannot render from their source
     // text any more.
     toml::Item* cur = &root;
-    for (const Key& step : path) {
+    for (const PathStep& step : path) {
         cur->edited_through();
         cur = step.is_str() ? cur->index_mut(step.as_str()) : element_at(*cur, step.as_index());
         if (!cur) return path_no_longer_valid();
@@ -45,8 +45,8 @@ Result<toml::Item*> navigate_path_mut(toml::Item& root, const Path& path) {
     return cur;
 }
 
-Result<const toml::Item*> resolve_fresh(const DocumentObject* doc, const Path& path, uint64_t stamp) {
-    Status fresh = check_fresh(doc, path, stamp);
+Result<const toml::Item*> resolve_fresh(const DocumentObject* doc, const Path& path, uint64_t generation) {
+    Status fresh = check_fresh(doc, path, generation);
     QUILLON_TRY(fresh);
     return navigate_path(doc->inner.root, path);
 }

@@ -19,9 +19,9 @@ namespace quillon {
 Result<const toml::Item*> navigate_path(const toml::Item& root, const Path& path);
 // The same for writing: a missing table key gets a None placeholder entry.
 Result<toml::Item*> navigate_path_mut(toml::Item& root, const Path& path);
-// What a reference made at clock `stamp` designates in `doc`, whose access the
+// What a reference made at generation `generation` designates in `doc`, whose access the
 // caller holds: the staleness error first, then the path's.
-Result<const toml::Item*> resolve_fresh(const DocumentObject* doc, const Path& path, uint64_t stamp);
+Result<const toml::Item*> resolve_fresh(const DocumentObject* doc, const Path& path, uint64_t generation);
 
 // A str gives its text; an Item designating a string value gives that text
 // (after its freshness check and path resolution, whose errors propagate);

@@ -29,7 +29,7 @@ Result<TableRead> TableRead::open(PyObject* self) {
 }
 
 Result<PyRef> TableRead::child(std::string_view key) const {
-    return child_proxy_typed(doc_, *path_, Key::str(std::string(key)));
+    return child_proxy_typed(doc_, *path_, PathStep::str(std::string(key)));
 }
 
 Result<TableWrite> TableWrite::open(PyObject* self) {
@@ -54,11 +54,11 @@ Result<TableWrite> TableWrite::open(PyObject* self) {
 void TableWrite::bump_child(std::string key) {
     DocumentObject* doc = as_document(doc_);
     doc->generation += 1;
-    doc->trie.stamp_child(*path_, Key::str(std::move(key)), doc->generation);
+    doc->trie.record_child(*path_, PathStep::str(std::move(key)), doc->generation);
 }
 
 Result<PyRef> TableWrite::child(std::string_view key) const {
-    return child_proxy_typed(doc_, *path_, Key::str(std::string(key)));
+    return child_proxy_typed(doc_, *path_, PathStep::str(std::string(key)));
 }
 
 Result<PyRef> new_table_view(PyObject* self, PyTypeObject* type) {
@@ -72,7 +72,7 @@ Result<PyRef> new_table_view(PyObject* self, PyTypeObject* type) {
     QUILLON_TRY(self_access);
     auto access = ReadBorrow::take(proxy->document()->guard);
     QUILLON_TRY(access);
-    Status fresh = check_fresh(proxy->document(), proxy->path, proxy->stamp);
+    Status fresh = check_fresh(proxy->document(), proxy->path, proxy->generation);
     QUILLON_TRY(fresh);
     return make_view(type, proxy->doc, proxy->path);
 }

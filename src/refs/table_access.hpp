@@ -24,7 +24,7 @@ public:
     static Result<TableRead> open(PyObject* self);
     const toml::Item& item() const { return *item_; }
     const toml::DocumentMut& model() const { return as_document(doc_)->inner; }
-    // A new reference to the entry `key`, stamped with the current clock.
+    // A new reference to the entry `key`, made at the current generation.
     Result<PyRef> child(std::string_view key) const;
 
 private:
@@ -46,7 +46,7 @@ public:
     toml::DocumentMut& model() const { return as_document(doc_)->inner; }
     // A change of the entry `key`: everything at or below it becomes stale.
     void bump_child(std::string key);
-    // A new reference to the entry `key`, stamped with the current clock.
+    // A new reference to the entry `key`, made at the current generation.
     Result<PyRef> child(std::string_view key) const;
 
 private:
@@ -63,8 +63,8 @@ inline DocumentObject* table_document(PyObject* self) {
     return is_document(self) ? as_document(self) : as_proxy(self)->document();
 }
 
-// A new view of class `type` on the table `self` stands for, stamped with the
-// current clock. A DictItem is checked for staleness but its path is not
+// A new view of class `type` on the table `self` stands for, made at the
+// current generation. A DictItem is checked for staleness but its path is not
 // resolved: a view reports a path that no longer resolves when it is used.
 Result<PyRef> new_table_view(PyObject* self, PyTypeObject* type);
 

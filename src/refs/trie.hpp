@@ -1,6 +1,7 @@
-// Per-path stamps of the last structural change, deciding staleness of live
-// references. A reference is stale when some prefix of its path (root and
-// full path included) was stamped after the reference was made.
+// Per-path generations of the last structural change, deciding staleness of
+// live references. A document counts its changes (its generation); a reference
+// remembers the generation it was made at, and is stale when some prefix of its
+// path (root and full path included) changed at a later generation.
 //
 // The trie also knows the live references of its document. A record that no
 // live reference below its path is older than, and that no later reference
@@ -20,12 +21,12 @@
 namespace quillon {
 
 // The link of a live reference (Item or view) into its document's trie. The
-// trie reads the reference's path and stamp when it drops records.
+// trie reads the reference's path and generation when it drops records.
 struct LiveReference {
     LiveReference* prev = nullptr;
     LiveReference* next = nullptr;
     const Path* path = nullptr;
-    const uint64_t* stamp = nullptr;
+    const uint64_t* generation = nullptr;
     bool linked = false;
 };
 
@@ -33,43 +34,43 @@ class MutationTrie {
 public:
     // Stamps the node of `path` (creating missing nodes) and drops everything
     // recorded below it.
-    void stamp(const Path& path, uint64_t value);
-    void stamp_child(const Path& path, const Key& key, uint64_t value);
-    // Same answers as stamp_child(path, Index(i), value) for every i in
+    void record(const Path& path, uint64_t value);
+    void record_child(const Path& path, const PathStep& key, uint64_t value);
+    // Same answers as record_child(path, Index(i), value) for every i in
     // [start, end), in one record.
-    void stamp_range(const Path& path, size_t start, size_t end, uint64_t value);
-    bool is_valid(const Path& path, uint64_t ref_stamp) const;
+    void record_range(const Path& path, size_t start, size_t end, uint64_t value);
+    bool is_valid(const Path& path, uint64_t ref_generation) const;
 
     // A live reference starts or ends; `ref` stays at its address meanwhile.
-    // Its stamp may only grow (a refresh sets it to the clock).
-    void hold(LiveReference& ref, const Path& path, const uint64_t& stamp);
+    // Its generation may only grow (a refresh sets it to the generation).
+    void hold(LiveReference& ref, const Path& path, const uint64_t& generation);
     void release(LiveReference& ref);
 
 private:
     struct Range {
         size_t start, end;
-        uint64_t stamp;
+        uint64_t generation;
     };
     struct Node {
-        uint64_t stamp = 0;
-        std::unordered_map<Key, std::unique_ptr<Node>, KeyHash> children;
+        uint64_t generation = 0;
+        std::unordered_map<PathStep, std::unique_ptr<Node>, PathStepHash> children;
         std::vector<Range> ranges;  // index ranges below this node, oldest first
-        // While pruning: the oldest stamp of the live references whose path
+        // While pruning: the oldest generation of the live references whose path
         // runs through or ends at this node, and of those that go on below
         // it (only they can be condemned by its index ranges).
         uint64_t oldest_ref = UINT64_MAX;
         uint64_t oldest_below = UINT64_MAX;
     };
     Node* walk_create(const Path& path);
-    Node* child_create(Node* node, const Key& key);
+    Node* child_create(Node* node, const PathStep& key);
     static void set(Node* node, uint64_t value) {
-        node->stamp = value;
+        node->generation = value;
         node->children.clear();
         node->ranges.clear();
     }
     // Drops what condemns nothing once enough was added since the last time.
-    void after_stamp(uint64_t value);
-    static bool prune(Node& node, uint64_t clock, size_t& kept);
+    void after_record(uint64_t value);
+    static bool prune(Node& node, uint64_t generation, size_t& kept);
 
     Node root_;
     LiveReference* first_ref_ = nullptr;
