@@ -1,4 +1,5 @@
 #include "classes/mapping_methods.hpp"
+#include "classes/fragment_parse.hpp"
 #include "edits/dict_ops.hpp"
 #include "glue/args.hpp"
 #include "glue/boundary.hpp"
@@ -14,21 +15,6 @@ const char kDictItemDoc[] =
     "A TOML table or inline table.\n\n"
     "``isinstance(item, DictItem)`` and\n"
     "``isinstance(item, MutableMapping)`` both work.";
-
-constexpr Param kParseParams[] = {{"text", ParamKind::PositionalOrKeyword, true}};
-constexpr Signature kParseSignature{"DictItem.parse()", kParseParams};
-
-// parse(text): a fragment that must narrow to DictItem.
-PyObject* dict_item_parse(PyObject* module, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
-    return boundary([&]() -> PyObject* {
-        Bound a;
-        QUILLON_TRY(bind_fastcall(kParseSignature, args, nargs, kwnames, a));
-        ModuleState* state = module_state(module);
-        Result<PyRef> parsed = parse_as(state, a[0], "DictItem", state->dict_item, "table");
-        QUILLON_TRY(parsed);
-        return parsed->release();
-    });
-}
 
 // ---- implicit ----
 
@@ -94,7 +80,7 @@ PyType_Spec dict_item_spec = {
 };
 
 PyMethodDef dict_item_static_methods[] = {
-    static_method<kParseSignature>(dict_item_parse),
+    static_method<kDictItemParseSignature>(parse_fragment<kDictItemParse>),
     kMethodsEnd,
 };
 

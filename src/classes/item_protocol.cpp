@@ -2,6 +2,7 @@
 
 #include <vector>
 
+#include "classes/fragment_parse.hpp"
 #include "classes/list_proxy.hpp"
 #include "convert/equality.hpp"
 #include "convert/item.hpp"
@@ -188,8 +189,6 @@ Status assign_child(PyObject* self, const Subscript& sub, const SliceBounds& bou
 constexpr Signature kAsTomlSignature{"Item.as_toml()", {}};
 constexpr Signature kClearSignature{"Item.clear()", {}};
 constexpr Signature kFmtSignature{"Item.fmt()", {}};
-constexpr Param kParseParams[] = {{"text", ParamKind::PositionalOrKeyword, true}};
-constexpr Signature kParseSignature{"Item.parse()", kParseParams};
 
 PyObject* item_as_toml(PyObject* self, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
     return boundary([&]() -> PyObject* {
@@ -239,16 +238,6 @@ PyObject* item_fmt_method(PyObject* self, PyObject* const* args, Py_ssize_t narg
     });
 }
 
-PyObject* item_parse(PyObject* module, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
-    return boundary([&]() -> PyObject* {
-        Bound a;
-        QUILLON_TRY(bind_fastcall(kParseSignature, args, nargs, kwnames, a));
-        Result<PyRef> parsed = parse_as(module_state(module), a[0]);
-        QUILLON_TRY(parsed);
-        return parsed->release();
-    });
-}
-
 PyObject* item_value(PyObject* self, void*) {
     return boundary([&]() -> PyObject* {
         auto ref = ItemRead::open(proxy_of(self));
@@ -280,7 +269,7 @@ constexpr char kAsTomlDoc[] = "Return the TOML representation of this item.";
 }  // namespace
 
 PyMethodDef item_static_methods[] = {
-    static_method<kParseSignature, kParseDoc>(item_parse),
+    static_method<kItemParseSignature, kParseDoc>(parse_fragment<kItemParse>),
     kMethodsEnd,
 };
 

@@ -7,6 +7,7 @@
 #include <optional>
 #include <utility>
 
+#include "classes/fragment_parse.hpp"
 #include "convert/equality.hpp"
 #include "convert/item.hpp"
 #include "convert/item_ops.hpp"
@@ -58,8 +59,6 @@ constexpr char kSetMultilineDoc[] =
     "No-op on empty arrays.  Any comments on the array elements will\n"
     "be removed.";
 
-constexpr Param kParseParams[] = {{"text", ParamKind::PositionalOrKeyword, true}};
-constexpr Signature kParseSignature{"ListItem.parse()", kParseParams};
 
 constexpr Param kPopParams[] = {{"index", ParamKind::PositionalOnly, false}};
 constexpr Signature kPopSignature{"ListItem.pop()", kPopParams};
@@ -121,17 +120,6 @@ ElementEquals equals_object(PyObject* needle) {
         if (const toml::Value* value = element.as_value()) return value_eq(*value, needle);
         return false;
     };
-}
-
-PyObject* list_item_parse(PyObject* module, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
-    return boundary([&]() -> PyObject* {
-        Bound a;
-        QUILLON_TRY(bind_fastcall(kParseSignature, args, nargs, kwnames, a));
-        ModuleState* state = module_state(module);
-        Result<PyRef> parsed = parse_as(state, a[0], "ListItem", state->list_item, "array");
-        QUILLON_TRY(parsed);
-        return parsed->release();
-    });
 }
 
 // pop(index=None, /): the removed element as a plain Python object.
@@ -320,7 +308,7 @@ PyType_Spec list_item_spec = {
 };
 
 PyMethodDef list_item_static_methods[] = {
-    static_method<kParseSignature>(list_item_parse),
+    static_method<kListItemParseSignature>(parse_fragment<kListItemParse>),
     kMethodsEnd,
 };
 

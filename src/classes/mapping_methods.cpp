@@ -30,28 +30,29 @@ constexpr Param kKeyAndDefault[] = {{"key", ParamKind::PositionalOnly, true},
 constexpr Param kKey[] = {{"key", ParamKind::PositionalOnly, true}};
 constexpr Param kOther[] = {{"other", ParamKind::PositionalOnly, false}};
 
-struct MappingSignatures {
-    Signature get, pop, popitem, setdefault, update, keys, values, items;
-};
+template <MappingClass C>
+struct MappingSignatures;
 
-// Only the class name in front differs between the classes.
-#define QUILLON_MAPPING_SIGNATURES(cls)                                                              \
-    {                                                                                                \
-        {cls ".get()", kKeyAndDefault}, {cls ".pop()", kKey, /*var_positional=*/"default"},               \
-            {cls ".popitem()", {}}, {cls ".setdefault()", kKeyAndDefault},                           \
-            {cls ".update()", kOther, /*var_positional=*/nullptr, /*var_keyword=*/"kwargs"},               \
-            {cls ".keys()", {}}, {cls ".values()", {}}, {cls ".items()", {}},                        \
-    }
+// Only the class name in front differs between the classes. The signatures
+// are static members, so that a method-table row can name each one.
+#define QUILLON_MAPPING_SIGNATURES(C, cls)                                                          \
+    template <>                                                                                     \
+    struct MappingSignatures<C> {                                                                   \
+        static constexpr Signature get{cls ".get()", kKeyAndDefault};                               \
+        static constexpr Signature pop{cls ".pop()", kKey, /*var_positional=*/"default"};          \
+        static constexpr Signature popitem{cls ".popitem()", {}};                                   \
+        static constexpr Signature setdefault{cls ".setdefault()", kKeyAndDefault};                 \
+        static constexpr Signature update{cls ".update()", kOther, /*var_positional=*/nullptr,      \
+                                          /*var_keyword=*/"kwargs"};                                \
+        static constexpr Signature keys{cls ".keys()", {}};                                         \
+        static constexpr Signature values{cls ".values()", {}};                                     \
+        static constexpr Signature items{cls ".items()", {}};                                       \
+    };
 
-constexpr MappingSignatures kDocumentSignatures QUILLON_MAPPING_SIGNATURES("Document");
-constexpr MappingSignatures kDictItemSignatures QUILLON_MAPPING_SIGNATURES("DictItem");
+QUILLON_MAPPING_SIGNATURES(MappingClass::Document, "Document")
+QUILLON_MAPPING_SIGNATURES(MappingClass::DictItem, "DictItem")
 
 #undef QUILLON_MAPPING_SIGNATURES
-
-template <MappingClass C>
-constexpr const MappingSignatures& signatures() {
-    return C == MappingClass::Document ? kDocumentSignatures : kDictItemSignatures;
-}
 
 template <MappingClass C>
 bool is_own(PyObject* obj) {
@@ -255,13 +256,13 @@ PyObject* items(const Bound&, PyObject* self) { return view(self, table_document
 
 using MemberBody = PyObject* (*)(const Bound& args, PyObject* self);
 
-// A member of class C: binds the arguments against its signature, then runs
-// `body`.
-template <MappingClass C, Signature MappingSignatures::*sig, MemberBody body>
+// A member: binds the arguments against its class's signature `sig`, then
+// runs `body`.
+template <const Signature& sig, MemberBody body>
 PyObject* member(PyObject* self, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
     return boundary([&]() -> PyObject* {
         Bound a;
-        QUILLON_TRY(bind_fastcall(signatures<C>().*sig, args, nargs, kwnames, a));
+        QUILLON_TRY(bind_fastcall(sig, args, nargs, kwnames, a));
         return body(a, self);
     });
 }
@@ -285,17 +286,16 @@ PyObject* mapping_ior(PyObject* self, PyObject* other) {
 
 template <MappingClass C>
 std::array<PyMethodDef, kMappingMethodCount> mapping_method_defs() {
-    using S = MappingSignatures;
-    constexpr const S& sigs = signatures<C>();
+    using S = MappingSignatures<C>;
     return {{
-        method<sigs.get>(member<C, &S::get, get>),
-        method<sigs.pop>(member<C, &S::pop, pop>),
-        method<sigs.popitem>(member<C, &S::popitem, popitem>),
-        method<sigs.keys>(member<C, &S::keys, keys>),
-        method<sigs.values>(member<C, &S::values, values>),
-        method<sigs.items>(member<C, &S::items, items>),
-        method<sigs.update>(member<C, &S::update, update>),
-        method<sigs.setdefault>(member<C, &S::setdefault, setdefault>),
+        method<S::get>(member<S::get, get>),
+        method<S::pop>(member<S::pop, pop>),
+        method<S::popitem>(member<S::popitem, popitem>),
+        method<S::keys>(member<S::keys, keys>),
+        method<S::values>(member<S::values, values>),
+        method<S::items>(member<S::items, items>),
+        method<S::update>(member<S::update, update>),
+        method<S::setdefault>(member<S::setdefault, setdefault>),
     }};
 }
 

@@ -1,4 +1,5 @@
 #include "classes/scalar_proxy_ops.hpp"
+#include "classes/fragment_parse.hpp"
 #include "glue/args.hpp"
 #include "glue/boundary.hpp"
 #include "glue/method_def.hpp"
@@ -10,21 +11,6 @@ namespace {
 
 const char kScalarItemDoc[] =
     "A scalar TOML value (string, integer, float, boolean, datetime, date, or time).";
-
-constexpr Param kParseParams[] = {{"text", ParamKind::PositionalOrKeyword, true}};
-constexpr Signature kParseSignature{"ScalarItem.parse()", kParseParams};
-
-// parse(text): a fragment that must narrow to ScalarItem.
-PyObject* scalar_item_parse(PyObject* module, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
-    return boundary([&]() -> PyObject* {
-        Bound a;
-        QUILLON_TRY(bind_fastcall(kParseSignature, args, nargs, kwnames, a));
-        ModuleState* state = module_state(module);
-        Result<PyRef> parsed = parse_as(state, a[0], "ScalarItem", state->scalar_item, "scalar");
-        QUILLON_TRY(parsed);
-        return parsed->release();
-    });
-}
 
 PyMethodDef scalar_item_methods[] = {
     method<kFormatSignature>(scalar_format),
@@ -61,7 +47,7 @@ PyType_Spec scalar_item_spec = {
 };
 
 PyMethodDef scalar_item_static_methods[] = {
-    static_method<kParseSignature>(scalar_item_parse),
+    static_method<kScalarItemParseSignature>(parse_fragment<kScalarItemParse>),
     kMethodsEnd,
 };
 
