@@ -3,11 +3,11 @@
 // out of the str's own characters instead of being decoded from UTF-8 again.
 #pragma once
 
-#include <Python.h>
-
 #include <cstdint>
 #include <string_view>
 #include <vector>
+
+#include "glue/py_ref.hpp"
 
 namespace quillon {
 

@@ -3,10 +3,10 @@
 // straight from their pieces.
 #pragma once
 
-#include <Python.h>
-
 #include <cstddef>
 #include <string_view>
+
+#include "glue/py_ref.hpp"
 
 namespace toml {
 struct RenderedText;
