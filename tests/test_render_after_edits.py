@@ -44,6 +44,19 @@ k = 1
 name = "c"
 version = "3.0"  # three
 
+[[package]]
+name = "d"
+
+[[package]]
+name = "e"
+checksum = "e{wide}"
+
+[between]
+z = 0
+
+[[package]]
+name = "f"
+
 [a.b.c]
 x = 1
 

@@ -45,7 +45,8 @@ bool holds_header_tables(const EntryMap& items) {
 // An array of tables is offered whole to the sink first
 // (sink.copy_run(array, key, rank), which returns the rank of its last table
 // when it wrote them all); otherwise its tables are walked between
-// sink.begin_run() and sink.end_run(array, key, mark, last rank).
+// sink.begin_run() and sink.end_run(array, key, mark, last rank), runs of
+// them that no edit reached handed over whole (sink.copy_members).
 class TableWalk {
 public:
     template <class Sink>
@@ -85,8 +86,16 @@ private:
                 }
                 path_.push_back(&e.key);
                 size_t mark = sink.begin_run();
-                for (const Item& member : aot->values) {
-                    if (const Table* mt = member.as_table()) visit(*mt, true, members_changed, sink);
+                const std::vector<Item>& members = aot->values;
+                for (size_t i = 0; i < members.size();) {
+                    // Runs of members that no edit reached go out whole.
+                    if (!members_changed) {
+                        if (size_t copied = sink.copy_members(members, i, e.key, rank_)) {
+                            i += copied;
+                            continue;
+                        }
+                    }
+                    if (const Table* mt = members[i++].as_table()) visit(*mt, true, members_changed, sink);
                 }
                 sink.end_run(*aot, e.key, mark, rank_);
                 aot->changed_below = false;
@@ -197,6 +206,42 @@ public:
         return true;
     }
 
+    // Copies, from members[i] on, the longest run of members that each hold
+    // no tables and stand in the source as last rendered, one right after
+    // the other with rising ranks; returns how many (0: none). `rank` becomes
+    // the rank of the last one copied.
+    size_t copy_member_run(const std::vector<Item>& members, size_t i, const Key& key, int64_t& rank,
+                           Chunk& chunk) {
+        if (has_line_feed(key.leaf_decor.prefix)) return 0;
+        const char* source_end = source_.data() + source_.size();
+        const char* begin = nullptr;
+        const char* next = nullptr;
+        int64_t last = rank;
+        size_t n = 0;
+        for (; i + n < members.size(); ++n) {
+            const Table* t = members[i + n].as_table();
+            if (!t || !t->doc_position || *t->doc_position < last) break;
+            uint32_t recorded = t->source_length.get();
+            if ((recorded & (kKeptText | kNoSubTables)) != kNoSubTables || (recorded & kLengthBits) == 0) break;
+            const char* p = source_start(*t);
+            if (!p || (next && p != next)) break;
+            size_t length = recorded & kLengthBits;
+            if (length > static_cast<size_t>(source_end - p)) break;
+            if (!begin) begin = p;
+            next = p + length;
+            last = *t->doc_position;
+        }
+        if (n == 0) return 0;
+        chunk.start = out_.size();
+        out_.put_source(std::string_view(begin, static_cast<size_t>(next - begin)));
+        chunk.end = out_.size();
+        chunk.source = begin;
+        chunk.wrote_text = true;
+        first_table_ = false;
+        rank = last;
+        return n;
+    }
+
 private:
     // Copies the text recorded for `t` (an unedited table), if any.
     bool copy_source_text(const Table& t, const Key& last, Chunk& chunk) {
@@ -300,6 +345,18 @@ public:
         chunk.wrote_text = true;
         (void)rank;
         return aot.last_rank;
+    }
+
+    // Members i... that can be copied as one stretch (see
+    // TableWriter::copy_member_run) get one chunk, ranked by the first.
+    size_t copy_members(const std::vector<Item>& members, size_t i, const Key& key, int64_t& rank) {
+        const Table* first = members[i].as_table();
+        if (!first || !first->doc_position) return 0;
+        Chunk chunk;
+        chunk.rank = *first->doc_position;
+        size_t copied = writer_.copy_member_run(members, i, key, rank, chunk);
+        if (copied > 0) add_chunk(chunk.rank) = chunk;
+        return copied;
     }
 
     size_t begin_run() const { return chunks_.size(); }
