@@ -9,14 +9,16 @@
 // types. No dependency on Python.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <new>
 #include <optional>
 #include <stdexcept>
 #include <string>
 #include <string_view>
+#include <type_traits>
 #include <utility>
-#include <variant>
 #include <vector>
 
 #include "datetime.hpp"
@@ -127,27 +129,47 @@ private:
     void release_dots() noexcept;
 };
 
+enum class ValueKind : uint8_t { String, Integer, Float, Boolean, Datetime, Array, InlineTable };
+
+template <class T>
+inline constexpr ValueKind kFormattedKind = ValueKind::String;
+template <>
+inline constexpr ValueKind kFormattedKind<int64_t> = ValueKind::Integer;
+template <>
+inline constexpr ValueKind kFormattedKind<double> = ValueKind::Float;
+template <>
+inline constexpr ValueKind kFormattedKind<bool> = ValueKind::Boolean;
+template <>
+inline constexpr ValueKind kFormattedKind<Datetime> = ValueKind::Datetime;
+
+// Every kind of value (the scalars, Array, InlineTable) begins with
+// `value_kind`, fixed by its type: a Value holds one of them in a union and
+// reads the kind of the one it holds from there, so it needs no tag of its
+// own. Never assigned by hand.
+
 // A decoded scalar together with its source spelling and surrounding text.
 template <class T>
 struct Formatted {
+    ValueKind value_kind = kFormattedKind<T>;
     T value{};
     RawString repr;  // absent: rendered from `value` with the default representation
     Decor decor;
 
     Formatted() = default;
-    explicit Formatted(T v) : value(std::move(v)) {}
+    explicit Formatted(T v) noexcept(std::is_nothrow_move_constructible_v<T>) : value(std::move(v)) {}
 };
 
 // [ ... ] value.
 struct Array {
+    ValueKind value_kind = ValueKind::Array;
+    bool trailing_comma = false;
     std::vector<Item> values;  // every element is a Value item
     RawString trailing;        // after the comma that follows the last element
-    bool trailing_comma = false;
     Decor decor;
 
     // Item is still incomplete here: whatever touches `values` is defined
     // after it (some compilers instantiate the vector's members eagerly).
-    Array();
+    Array() noexcept;
     Array(const Array&);
     Array(Array&&) noexcept;
     Array& operator=(const Array&);
@@ -172,11 +194,12 @@ struct Array {
 
 // { ... } value.
 struct InlineTable {
-    EntryMap items;  // items are Value items (or the None placeholder)
-    RawString trailing;
+    ValueKind value_kind = ValueKind::InlineTable;
     bool trailing_comma = false;
     bool implicit = false;
     bool dotted = false;  // stands for a run of dotted keys inside an enclosing inline table
+    EntryMap items;       // items are Value items (or the None placeholder)
+    RawString trailing;
     Decor decor;
 
     size_t len() const { return items.len(); }
@@ -187,20 +210,161 @@ struct InlineTable {
     Table into_table() &&;
 };
 
-using ValueVariant = std::variant<Formatted<DecodedText>, Formatted<int64_t>, Formatted<double>,
-                                  Formatted<bool>, Formatted<Datetime>, Array, InlineTable>;
+template <class T>
+inline constexpr bool kIsValueAlternative =
+    std::is_same_v<T, Formatted<DecodedText>> || std::is_same_v<T, Formatted<int64_t>> ||
+    std::is_same_v<T, Formatted<double>> || std::is_same_v<T, Formatted<bool>> ||
+    std::is_same_v<T, Formatted<Datetime>> || std::is_same_v<T, Array> || std::is_same_v<T, InlineTable>;
 
-enum class ValueKind : uint8_t { String, Integer, Float, Boolean, Datetime, Array, InlineTable };
+// The storage of a Value: one of its seven kinds, the way std::variant holds
+// them, without the variant's separate index (see `value_kind`).
+class ValueSlot {
+public:
+    ValueSlot() noexcept { ::new (static_cast<void*>(&string_)) Formatted<DecodedText>(); }
+    template <class T>
+        requires kIsValueAlternative<std::remove_cvref_t<T>>
+    explicit ValueSlot(T&& x) noexcept(std::is_nothrow_constructible_v<std::remove_cvref_t<T>, T&&>) {
+        construct<std::remove_cvref_t<T>>(std::forward<T>(x));
+    }
+    ValueSlot(const ValueSlot& o) {
+        o.visit([this](const auto& x) { construct<std::remove_cvref_t<decltype(x)>>(x); });
+    }
+    ValueSlot(ValueSlot&& o) noexcept {
+        o.visit([this](auto& x) { construct<std::remove_cvref_t<decltype(x)>>(std::move(x)); });
+    }
+    ValueSlot& operator=(const ValueSlot& o) {
+        if (this == &o) return *this;
+        if (index() == o.index()) {
+            o.visit([this](const auto& x) { member<std::remove_cvref_t<decltype(x)>>() = x; });
+        } else {
+            ValueSlot copy(o);
+            *this = std::move(copy);
+        }
+        return *this;
+    }
+    ValueSlot& operator=(ValueSlot&& o) noexcept {
+        if (this == &o) return *this;
+        if (index() == o.index()) {
+            o.visit([this](auto& x) { member<std::remove_cvref_t<decltype(x)>>() = std::move(x); });
+        } else {
+            destroy();
+            o.visit([this](auto& x) { construct<std::remove_cvref_t<decltype(x)>>(std::move(x)); });
+        }
+        return *this;
+    }
+    ~ValueSlot() { destroy(); }
+
+    // Every alternative starts with `value_kind`; reading it through any of
+    // them reads the active one's (they share that initial member).
+    size_t index() const noexcept { return static_cast<size_t>(string_.value_kind); }
+
+    template <class T, class... Args>
+    T& emplace(Args&&... args) {
+        static_assert(kIsValueAlternative<T>);
+        if constexpr (std::is_nothrow_constructible_v<T, Args&&...>) {
+            destroy();
+            return construct<T>(std::forward<Args>(args)...);
+        } else {
+            T made(std::forward<Args>(args)...);
+            destroy();
+            return construct<T>(std::move(made));
+        }
+    }
+
+    template <class T>
+    T* get_if() noexcept {
+        return index() == static_cast<size_t>(kind_of<T>()) ? &member<T>() : nullptr;
+    }
+    template <class T>
+    const T* get_if() const noexcept {
+        return const_cast<ValueSlot*>(this)->get_if<T>();
+    }
+
+    // Calls `f` with the active alternative.
+    template <class F>
+    std::invoke_result_t<F&, Formatted<DecodedText>&> visit(F&& f) {
+        switch (static_cast<ValueKind>(index())) {
+            case ValueKind::String:
+                return f(string_);
+            case ValueKind::Integer:
+                return f(integer_);
+            case ValueKind::Float:
+                return f(float_);
+            case ValueKind::Boolean:
+                return f(boolean_);
+            case ValueKind::Datetime:
+                return f(datetime_);
+            case ValueKind::Array:
+                return f(array_);
+            case ValueKind::InlineTable:
+                break;
+        }
+        return f(inline_table_);
+    }
+    template <class F>
+    std::invoke_result_t<F&, const Formatted<DecodedText>&> visit(F&& f) const {
+        return const_cast<ValueSlot*>(this)->visit(
+            [&f](auto& x) -> std::invoke_result_t<F&, const Formatted<DecodedText>&> { return f(std::as_const(x)); });
+    }
+
+private:
+    union {
+        Formatted<DecodedText> string_;
+        Formatted<int64_t> integer_;
+        Formatted<double> float_;
+        Formatted<bool> boolean_;
+        Formatted<Datetime> datetime_;
+        Array array_;
+        InlineTable inline_table_;
+    };
+
+    template <class T>
+    static constexpr ValueKind kind_of() noexcept {
+        if constexpr (std::is_same_v<T, Array>) {
+            return ValueKind::Array;
+        } else if constexpr (std::is_same_v<T, InlineTable>) {
+            return ValueKind::InlineTable;
+        } else {
+            return kFormattedKind<decltype(T::value)>;
+        }
+    }
+    template <class T>
+    T& member() noexcept {
+        if constexpr (std::is_same_v<T, Formatted<DecodedText>>) {
+            return string_;
+        } else if constexpr (std::is_same_v<T, Formatted<int64_t>>) {
+            return integer_;
+        } else if constexpr (std::is_same_v<T, Formatted<double>>) {
+            return float_;
+        } else if constexpr (std::is_same_v<T, Formatted<bool>>) {
+            return boolean_;
+        } else if constexpr (std::is_same_v<T, Formatted<Datetime>>) {
+            return datetime_;
+        } else if constexpr (std::is_same_v<T, Array>) {
+            return array_;
+        } else {
+            return inline_table_;
+        }
+    }
+    template <class T, class... Args>
+    T& construct(Args&&... args) {
+        return *::new (static_cast<void*>(&member<T>())) T(std::forward<Args>(args)...);
+    }
+    void destroy() noexcept {
+        visit([](auto& x) {
+            using T = std::remove_cvref_t<decltype(x)>;
+            x.~T();
+        });
+    }
+};
 
 struct Value {
-    ValueVariant v;
+    ValueSlot v;
 
-    Value() : v(Formatted<DecodedText>()) {}
+    Value() = default;
     template <class T>
-    Value(T&& x)
-        requires std::is_constructible_v<ValueVariant, T&&> &&
-                 (!std::is_same_v<std::remove_cvref_t<T>, Value>)
-        : v(std::forward<T>(x)) {}
+        requires kIsValueAlternative<std::remove_cvref_t<T>>
+    Value(T&& x) : v(std::forward<T>(x)) {}
 
     static Value string(DecodedText s) { return Value(Formatted<DecodedText>(std::move(s))); }
     static Value integer(int64_t i) { return Value(Formatted<int64_t>(i)); }
@@ -218,20 +382,20 @@ struct Value {
     bool is_inline_table() const { return kind() == ValueKind::InlineTable; }
     bool is_scalar() const { return kind() < ValueKind::Array; }
 
-    Formatted<DecodedText>* as_string() { return std::get_if<Formatted<DecodedText>>(&v); }
-    const Formatted<DecodedText>* as_string() const { return std::get_if<Formatted<DecodedText>>(&v); }
-    Formatted<int64_t>* as_integer() { return std::get_if<Formatted<int64_t>>(&v); }
-    const Formatted<int64_t>* as_integer() const { return std::get_if<Formatted<int64_t>>(&v); }
-    Formatted<double>* as_float() { return std::get_if<Formatted<double>>(&v); }
-    const Formatted<double>* as_float() const { return std::get_if<Formatted<double>>(&v); }
-    Formatted<bool>* as_boolean() { return std::get_if<Formatted<bool>>(&v); }
-    const Formatted<bool>* as_boolean() const { return std::get_if<Formatted<bool>>(&v); }
-    Formatted<Datetime>* as_datetime() { return std::get_if<Formatted<Datetime>>(&v); }
-    const Formatted<Datetime>* as_datetime() const { return std::get_if<Formatted<Datetime>>(&v); }
-    Array* as_array() { return std::get_if<Array>(&v); }
-    const Array* as_array() const { return std::get_if<Array>(&v); }
-    InlineTable* as_inline_table() { return std::get_if<InlineTable>(&v); }
-    const InlineTable* as_inline_table() const { return std::get_if<InlineTable>(&v); }
+    Formatted<DecodedText>* as_string() { return v.get_if<Formatted<DecodedText>>(); }
+    const Formatted<DecodedText>* as_string() const { return v.get_if<Formatted<DecodedText>>(); }
+    Formatted<int64_t>* as_integer() { return v.get_if<Formatted<int64_t>>(); }
+    const Formatted<int64_t>* as_integer() const { return v.get_if<Formatted<int64_t>>(); }
+    Formatted<double>* as_float() { return v.get_if<Formatted<double>>(); }
+    const Formatted<double>* as_float() const { return v.get_if<Formatted<double>>(); }
+    Formatted<bool>* as_boolean() { return v.get_if<Formatted<bool>>(); }
+    const Formatted<bool>* as_boolean() const { return v.get_if<Formatted<bool>>(); }
+    Formatted<Datetime>* as_datetime() { return v.get_if<Formatted<Datetime>>(); }
+    const Formatted<Datetime>* as_datetime() const { return v.get_if<Formatted<Datetime>>(); }
+    Array* as_array() { return v.get_if<Array>(); }
+    const Array* as_array() const { return v.get_if<Array>(); }
+    InlineTable* as_inline_table() { return v.get_if<InlineTable>(); }
+    const InlineTable* as_inline_table() const { return v.get_if<InlineTable>(); }
 
     Decor& decor();
     const Decor& decor() const;
@@ -265,6 +429,23 @@ private:
     uint32_t n_ = 0;
 };
 
+// An order rank that may be absent, in eight bytes; reads like
+// std::optional<int64_t>. No rank is INT64_MIN.
+class OptionalRank {
+public:
+    constexpr OptionalRank() noexcept = default;
+    constexpr OptionalRank(std::nullopt_t) noexcept {}
+    constexpr OptionalRank(int64_t rank) noexcept : rank_(rank) {}
+    constexpr bool has_value() const noexcept { return rank_ != kNone; }
+    constexpr explicit operator bool() const noexcept { return has_value(); }
+    constexpr int64_t operator*() const noexcept { return rank_; }
+    constexpr void reset() noexcept { rank_ = kNone; }
+
+private:
+    static constexpr int64_t kNone = INT64_MIN;
+    int64_t rank_ = kNone;
+};
+
 // A standard table: a [header] section, the root, or an implicit/dotted table.
 struct Table {
     EntryMap items;
@@ -279,7 +460,7 @@ struct Table {
     // it call edited_below() (its sub-tables then render afresh once).
     mutable bool changed_below = false;
     mutable SourceLength source_length;
-    std::optional<int64_t> doc_position;
+    OptionalRank doc_position;
 
     void edited() noexcept { source_length.set(0); }
     void edited_below() noexcept {
@@ -330,10 +511,138 @@ struct ArrayOfTables {
 
 enum class ItemKind : uint8_t { None, Value, Table, ArrayOfTables };
 
+template <class T>
+inline constexpr bool kIsItemAlternative =
+    std::is_same_v<T, Value> || std::is_same_v<T, Table> || std::is_same_v<T, ArrayOfTables>;
+
+// The storage of an Item: nothing (None), a Value, a Table or an
+// ArrayOfTables, the way std::variant holds them.
+class ItemSlot {
+public:
+    ItemSlot() noexcept {}
+    template <class T>
+        requires kIsItemAlternative<std::remove_cvref_t<T>>
+    explicit ItemSlot(T&& x) noexcept(std::is_nothrow_constructible_v<std::remove_cvref_t<T>, T&&>) {
+        construct<std::remove_cvref_t<T>>(std::forward<T>(x));
+    }
+    ItemSlot(const ItemSlot& o) {
+        o.visit([this](const auto& x) { construct<std::remove_cvref_t<decltype(x)>>(x); });
+    }
+    ItemSlot(ItemSlot&& o) noexcept {
+        o.visit([this](auto& x) { construct<std::remove_cvref_t<decltype(x)>>(std::move(x)); });
+    }
+    ItemSlot& operator=(const ItemSlot& o) {
+        if (this == &o) return *this;
+        if (kind_ == o.kind_) {
+            o.visit([this](const auto& x) { member<std::remove_cvref_t<decltype(x)>>() = x; });
+        } else {
+            ItemSlot copy(o);
+            *this = std::move(copy);
+        }
+        return *this;
+    }
+    ItemSlot& operator=(ItemSlot&& o) noexcept {
+        if (this == &o) return *this;
+        if (kind_ == o.kind_) {
+            o.visit([this](auto& x) { member<std::remove_cvref_t<decltype(x)>>() = std::move(x); });
+        } else {
+            destroy();
+            o.visit([this](auto& x) { construct<std::remove_cvref_t<decltype(x)>>(std::move(x)); });
+        }
+        return *this;
+    }
+    ~ItemSlot() { destroy(); }
+
+    size_t index() const noexcept { return static_cast<size_t>(kind_); }
+
+    template <class T, class... Args>
+    T& emplace(Args&&... args) {
+        static_assert(kIsItemAlternative<T>);
+        if constexpr (std::is_nothrow_constructible_v<T, Args&&...>) {
+            destroy();
+            return construct<T>(std::forward<Args>(args)...);
+        } else {
+            T made(std::forward<Args>(args)...);
+            destroy();
+            return construct<T>(std::move(made));
+        }
+    }
+    // Back to None.
+    void reset() noexcept { destroy(); }
+
+    template <class T>
+    T* get_if() noexcept {
+        return kind_ == kind_of<T>() ? &member<T>() : nullptr;
+    }
+    template <class T>
+    const T* get_if() const noexcept {
+        return const_cast<ItemSlot*>(this)->get_if<T>();
+    }
+
+private:
+    union {
+        Value value_;
+        Table table_;
+        ArrayOfTables tables_;
+    };
+    ItemKind kind_ = ItemKind::None;
+
+    template <class T>
+    static constexpr ItemKind kind_of() noexcept {
+        if constexpr (std::is_same_v<T, Value>) {
+            return ItemKind::Value;
+        } else if constexpr (std::is_same_v<T, Table>) {
+            return ItemKind::Table;
+        } else {
+            return ItemKind::ArrayOfTables;
+        }
+    }
+    template <class T>
+    T& member() noexcept {
+        if constexpr (std::is_same_v<T, Value>) {
+            return value_;
+        } else if constexpr (std::is_same_v<T, Table>) {
+            return table_;
+        } else {
+            return tables_;
+        }
+    }
+    template <class T, class... Args>
+    T& construct(Args&&... args) {
+        T* made = ::new (static_cast<void*>(&member<T>())) T(std::forward<Args>(args)...);
+        kind_ = kind_of<T>();
+        return *made;
+    }
+    // Calls `f` with the held alternative (not at all for None).
+    template <class F>
+    void visit(F&& f) {
+        switch (kind_) {
+            case ItemKind::None:
+                return;
+            case ItemKind::Value:
+                return f(value_);
+            case ItemKind::Table:
+                return f(table_);
+            case ItemKind::ArrayOfTables:
+                return f(tables_);
+        }
+    }
+    template <class F>
+    void visit(F&& f) const {
+        const_cast<ItemSlot*>(this)->visit([&f](auto& x) { f(std::as_const(x)); });
+    }
+    void destroy() noexcept {
+        visit([](auto& x) {
+            using T = std::remove_cvref_t<decltype(x)>;
+            x.~T();
+        });
+        kind_ = ItemKind::None;
+    }
+};
+
 class Item {
 public:
-    using Variant = std::variant<std::monostate, Value, Table, ArrayOfTables>;
-    Variant v;
+    ItemSlot v;
 
     Item() = default;
     Item(Value&& x) : v(std::move(x)) {}
@@ -349,12 +658,12 @@ public:
     bool is_table() const { return kind() == ItemKind::Table; }
     bool is_array_of_tables() const { return kind() == ItemKind::ArrayOfTables; }
 
-    Value* as_value() { return std::get_if<Value>(&v); }
-    const Value* as_value() const { return std::get_if<Value>(&v); }
-    Table* as_table() { return std::get_if<Table>(&v); }
-    const Table* as_table() const { return std::get_if<Table>(&v); }
-    ArrayOfTables* as_array_of_tables() { return std::get_if<ArrayOfTables>(&v); }
-    const ArrayOfTables* as_array_of_tables() const { return std::get_if<ArrayOfTables>(&v); }
+    Value* as_value() { return v.get_if<Value>(); }
+    const Value* as_value() const { return v.get_if<Value>(); }
+    Table* as_table() { return v.get_if<Table>(); }
+    const Table* as_table() const { return v.get_if<Table>(); }
+    ArrayOfTables* as_array_of_tables() { return v.get_if<ArrayOfTables>(); }
+    const ArrayOfTables* as_array_of_tables() const { return v.get_if<ArrayOfTables>(); }
 
     // Table-like: a Table, or an InlineTable value. Returns its entry map.
     EntryMap* table_like();
@@ -401,7 +710,19 @@ struct Entry {
     Item item;
 };
 
-inline Array::Array() = default;
+// The layout the slots rely on: a Value is exactly as large as its largest
+// kind, an Item one word more; every kind of value is standard-layout with
+// `value_kind` at the front (what makes reading it through any of them sound).
+static_assert(std::is_standard_layout_v<Formatted<DecodedText>> && std::is_standard_layout_v<Formatted<int64_t>> &&
+              std::is_standard_layout_v<Formatted<double>> && std::is_standard_layout_v<Formatted<bool>> &&
+              std::is_standard_layout_v<Formatted<Datetime>> && std::is_standard_layout_v<Array> &&
+              std::is_standard_layout_v<InlineTable>);
+static_assert(offsetof(Array, value_kind) == 0 && offsetof(InlineTable, value_kind) == 0 &&
+              offsetof(Formatted<DecodedText>, value_kind) == 0);
+static_assert(sizeof(Value) == 56 && sizeof(Table) == 56 && sizeof(ArrayOfTables) <= 56);
+static_assert(sizeof(Item) == 64);
+
+inline Array::Array() noexcept = default;
 inline Array::Array(const Array&) = default;
 inline Array::Array(Array&&) noexcept = default;
 inline Array& Array::operator=(const Array&) = default;
