@@ -147,7 +147,7 @@ const Item* Item::get(std::string_view key) const {
 }
 
 Item* Item::index_mut(std::string_view key) {
-    if (is_none()) v.emplace<Value>(InlineTable());
+    if (is_none()) v.emplace<InlineTable>();
     EntryMap* m = table_like();
     return m ? &m->index_mut(key) : nullptr;
 }

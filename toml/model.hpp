@@ -130,27 +130,33 @@ private:
 };
 
 enum class ValueKind : uint8_t { String, Integer, Float, Boolean, Datetime, Array, InlineTable };
+enum class ItemKind : uint8_t { None, Value, Table, ArrayOfTables };
+
+// What a model slot holds: the value kinds (in ValueKind's order), then the
+// kinds only an Item can hold.
+enum class SlotKind : uint8_t { String, Integer, Float, Boolean, Datetime, Array, InlineTable, Table, ArrayOfTables, None };
 
 template <class T>
-inline constexpr ValueKind kFormattedKind = ValueKind::String;
+inline constexpr SlotKind kFormattedKind = SlotKind::String;
 template <>
-inline constexpr ValueKind kFormattedKind<int64_t> = ValueKind::Integer;
+inline constexpr SlotKind kFormattedKind<int64_t> = SlotKind::Integer;
 template <>
-inline constexpr ValueKind kFormattedKind<double> = ValueKind::Float;
+inline constexpr SlotKind kFormattedKind<double> = SlotKind::Float;
 template <>
-inline constexpr ValueKind kFormattedKind<bool> = ValueKind::Boolean;
+inline constexpr SlotKind kFormattedKind<bool> = SlotKind::Boolean;
 template <>
-inline constexpr ValueKind kFormattedKind<Datetime> = ValueKind::Datetime;
+inline constexpr SlotKind kFormattedKind<Datetime> = SlotKind::Datetime;
 
-// Every kind of value (the scalars, Array, InlineTable) begins with
-// `value_kind`, fixed by its type: a Value holds one of them in a union and
-// reads the kind of the one it holds from there, so it needs no tag of its
-// own. Never assigned by hand.
+// Everything a model slot can hold (the scalars, Array, InlineTable, Table,
+// ArrayOfTables and the empty NoneSlot) begins with `slot_kind`, fixed by its
+// type. The slot keeps them in a union and reads the kind of the one it holds
+// through that shared first member, so it needs no tag of its own. Never
+// assigned by hand.
 
 // A decoded scalar together with its source spelling and surrounding text.
 template <class T>
 struct Formatted {
-    ValueKind value_kind = kFormattedKind<T>;
+    SlotKind slot_kind = kFormattedKind<T>;
     T value{};
     RawString repr;  // absent: rendered from `value` with the default representation
     Decor decor;
@@ -161,7 +167,7 @@ struct Formatted {
 
 // [ ... ] value.
 struct Array {
-    ValueKind value_kind = ValueKind::Array;
+    SlotKind slot_kind = SlotKind::Array;
     bool trailing_comma = false;
     std::vector<Item> values;  // every element is a Value item
     RawString trailing;        // after the comma that follows the last element
@@ -194,7 +200,7 @@ struct Array {
 
 // { ... } value.
 struct InlineTable {
-    ValueKind value_kind = ValueKind::InlineTable;
+    SlotKind slot_kind = SlotKind::InlineTable;
     bool trailing_comma = false;
     bool implicit = false;
     bool dotted = false;  // stands for a run of dotted keys inside an enclosing inline table
@@ -210,57 +216,187 @@ struct InlineTable {
     Table into_table() &&;
 };
 
+// GCC inlines the moves of Table and ArrayOfTables into the slot's visitors
+// and, on the branches of other alternatives that the slot never takes,
+// warns that their members (another alternative's padding) are read
+// uninitialized.
+#if defined(__GNUC__) && !defined(__clang__)
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+#endif
+
+// A length that a copy does not take over: it describes this very object's
+// place in its document's source text.
+class SourceLength {
+public:
+    SourceLength() noexcept = default;
+    SourceLength(const SourceLength&) noexcept {}
+    SourceLength(SourceLength&& o) noexcept : n_(o.n_) {}
+    SourceLength& operator=(const SourceLength&) noexcept {
+        n_ = 0;
+        return *this;
+    }
+    SourceLength& operator=(SourceLength&& o) noexcept {
+        n_ = o.n_;
+        return *this;
+    }
+    uint32_t get() const noexcept { return n_; }
+    void set(uint32_t n) noexcept { n_ = n; }
+
+private:
+    uint32_t n_ = 0;
+};
+
+// An order rank that may be absent, in eight bytes; reads like
+// std::optional<int64_t>. No rank is INT64_MIN.
+class OptionalRank {
+public:
+    constexpr OptionalRank() noexcept = default;
+    constexpr OptionalRank(std::nullopt_t) noexcept {}
+    constexpr OptionalRank(int64_t rank) noexcept : rank_(rank) {}
+    constexpr bool has_value() const noexcept { return rank_ != kNone; }
+    constexpr explicit operator bool() const noexcept { return has_value(); }
+    constexpr int64_t operator*() const noexcept { return rank_; }
+    constexpr void reset() noexcept { rank_ = kNone; }
+
+private:
+    static constexpr int64_t kNone = INT64_MIN;
+    int64_t rank_ = kNone;
+};
+
+// A standard table: a [header] section, the root, or an implicit/dotted table.
+struct Table {
+    SlotKind slot_kind = SlotKind::Table;
+    bool implicit = false;
+    bool dotted = false;
+    // Rendering cache. A table whose header and body were once rendered
+    // exactly as they stand in the source, from where its decor prefix
+    // (borrowed from the source) starts, keeps the length of that text and
+    // is rendered by copying it until an edit reaches it. Edits that pass
+    // through the table call edited(); edits that may change anything below
+    // it call edited_below() (its sub-tables then render afresh once).
+    mutable bool changed_below = false;
+    mutable SourceLength source_length;
+    EntryMap items;
+    Decor decor;  // prefix: text before the header line; suffix: after "]" on that line
+    OptionalRank doc_position;
+
+    void edited() noexcept { source_length.set(0); }
+    void edited_below() noexcept {
+        source_length.set(0);
+        changed_below = true;
+    }
+
+    size_t len() const { return items.len(); }
+    bool is_empty() const { return items.is_empty(); }
+    bool contains_key(std::string_view k) const { return items.contains_key(k); }
+    void clear() { items.clear(); }
+    void fmt();
+    InlineTable into_inline_table() &&;
+};
+
+// [[name]] sections.
+struct ArrayOfTables {
+    SlotKind slot_kind = SlotKind::ArrayOfTables;
+    // Rendering cache, as for Table: set by an edit of the array itself, its
+    // tables render afresh once. The text of all its tables (and of the
+    // tables below them), when once rendered exactly as the source holds it
+    // from the first table's decor prefix on, is copied from there until an
+    // edit reaches into the array; `last_rank` is the order rank of its last
+    // table then.
+    mutable bool changed_below = false;
+    mutable SourceLength source_length;
+    std::vector<Item> values;  // every element is a Table item
+    mutable int64_t last_rank = 0;
+
+    // Defined after Item, as for Array.
+    ArrayOfTables() noexcept;
+    ArrayOfTables(const ArrayOfTables&);
+    ArrayOfTables(ArrayOfTables&&) noexcept;
+    ArrayOfTables& operator=(const ArrayOfTables&);
+    ArrayOfTables& operator=(ArrayOfTables&&) noexcept;
+    ~ArrayOfTables();
+
+    size_t len() const;
+    bool is_empty() const;
+    Table& get(size_t i);
+    const Table& get(size_t i) const;
+    void push(Table t);
+    void insert(size_t i, Table t);
+    Table remove(size_t i);
+    Table replace(size_t i, Table t);
+    void clear();
+    Array into_array() &&;
+};
+
+#if defined(__GNUC__) && !defined(__clang__)
+#pragma GCC diagnostic pop
+#endif
+
+// What an Item holds when it holds nothing.
+struct NoneSlot {
+    SlotKind slot_kind = SlotKind::None;
+};
+
 template <class T>
 inline constexpr bool kIsValueAlternative =
     std::is_same_v<T, Formatted<DecodedText>> || std::is_same_v<T, Formatted<int64_t>> ||
     std::is_same_v<T, Formatted<double>> || std::is_same_v<T, Formatted<bool>> ||
     std::is_same_v<T, Formatted<Datetime>> || std::is_same_v<T, Array> || std::is_same_v<T, InlineTable>;
+template <class T>
+inline constexpr bool kIsSlotAlternative = kIsValueAlternative<T> || std::is_same_v<T, Table> ||
+                                           std::is_same_v<T, ArrayOfTables> || std::is_same_v<T, NoneSlot>;
 
-// The storage of a Value: one of its seven kinds, the way std::variant holds
-// them, without the variant's separate index (see `value_kind`).
-class ValueSlot {
+// The storage of a Value, and of the Item that a Value is the base of: one of
+// the alternatives above, held the way std::variant holds them (copies and
+// moves take the other side's alternative; an assignment between different
+// alternatives leaves this one unchanged when the copy fails). Lives only as
+// Value::v.
+class ModelSlot {
 public:
-    ValueSlot() noexcept { ::new (static_cast<void*>(&string_)) Formatted<DecodedText>(); }
+    ModelSlot() noexcept { ::new (static_cast<void*>(&string_)) Formatted<DecodedText>(); }
     template <class T>
-        requires kIsValueAlternative<std::remove_cvref_t<T>>
-    explicit ValueSlot(T&& x) noexcept(std::is_nothrow_constructible_v<std::remove_cvref_t<T>, T&&>) {
+        requires kIsSlotAlternative<std::remove_cvref_t<T>>
+    explicit ModelSlot(T&& x) noexcept(std::is_nothrow_constructible_v<std::remove_cvref_t<T>, T&&>) {
         construct<std::remove_cvref_t<T>>(std::forward<T>(x));
     }
-    ValueSlot(const ValueSlot& o) {
-        o.visit([this](const auto& x) { construct<std::remove_cvref_t<decltype(x)>>(x); });
+    ModelSlot(const ModelSlot& o) {
+        o.visit_any([this](const auto& x) { construct<std::remove_cvref_t<decltype(x)>>(x); });
     }
-    ValueSlot(ValueSlot&& o) noexcept {
-        o.visit([this](auto& x) { construct<std::remove_cvref_t<decltype(x)>>(std::move(x)); });
+    ModelSlot(ModelSlot&& o) noexcept {
+        o.visit_any([this](auto& x) { construct<std::remove_cvref_t<decltype(x)>>(std::move(x)); });
     }
-    ValueSlot& operator=(const ValueSlot& o) {
+    ModelSlot& operator=(const ModelSlot& o) {
         if (this == &o) return *this;
-        if (index() == o.index()) {
-            o.visit([this](const auto& x) { member<std::remove_cvref_t<decltype(x)>>() = x; });
+        if (kind() == o.kind()) {
+            o.visit_any([this](const auto& x) { member<std::remove_cvref_t<decltype(x)>>() = x; });
         } else {
-            ValueSlot copy(o);
+            ModelSlot copy(o);
             *this = std::move(copy);
         }
         return *this;
     }
-    ValueSlot& operator=(ValueSlot&& o) noexcept {
+    ModelSlot& operator=(ModelSlot&& o) noexcept {
         if (this == &o) return *this;
-        if (index() == o.index()) {
-            o.visit([this](auto& x) { member<std::remove_cvref_t<decltype(x)>>() = std::move(x); });
+        if (kind() == o.kind()) {
+            o.visit_any([this](auto& x) { member<std::remove_cvref_t<decltype(x)>>() = std::move(x); });
         } else {
             destroy();
-            o.visit([this](auto& x) { construct<std::remove_cvref_t<decltype(x)>>(std::move(x)); });
+            o.visit_any([this](auto& x) { construct<std::remove_cvref_t<decltype(x)>>(std::move(x)); });
         }
         return *this;
     }
-    ~ValueSlot() { destroy(); }
+    ~ModelSlot() { destroy(); }
 
-    // Every alternative starts with `value_kind`; reading it through any of
-    // them reads the active one's (they share that initial member).
-    size_t index() const noexcept { return static_cast<size_t>(string_.value_kind); }
+    // Every alternative is standard-layout and starts with `slot_kind`:
+    // reading it through `none_` reads the held alternative's.
+    SlotKind kind() const noexcept { return none_.slot_kind; }
+    // The ValueKind of a held value, as a number.
+    size_t index() const noexcept { return static_cast<size_t>(kind()); }
 
     template <class T, class... Args>
+        requires kIsSlotAlternative<T>
     T& emplace(Args&&... args) {
-        static_assert(kIsValueAlternative<T>);
         if constexpr (std::is_nothrow_constructible_v<T, Args&&...>) {
             destroy();
             return construct<T>(std::forward<Args>(args)...);
@@ -270,45 +406,49 @@ public:
             return construct<T>(std::move(made));
         }
     }
+    // Makes the Value (or Item) that owns this slot hold Value(args...).
+    template <class T, class... Args>
+        requires std::is_same_v<T, Value>
+    Value& emplace(Args&&... args);
 
     template <class T>
     T* get_if() noexcept {
-        return index() == static_cast<size_t>(kind_of<T>()) ? &member<T>() : nullptr;
+        return kind() == kind_of<T>() ? &member<T>() : nullptr;
     }
     template <class T>
     const T* get_if() const noexcept {
-        return const_cast<ValueSlot*>(this)->get_if<T>();
+        return const_cast<ModelSlot*>(this)->get_if<T>();
     }
 
-    // Calls `f` with the active alternative.
+    // Calls `f` with the held value (the slot must hold one of the value kinds).
     template <class F>
     std::invoke_result_t<F&, Formatted<DecodedText>&> visit(F&& f) {
-        switch (static_cast<ValueKind>(index())) {
-            case ValueKind::String:
+        switch (kind()) {
+            case SlotKind::String:
                 return f(string_);
-            case ValueKind::Integer:
+            case SlotKind::Integer:
                 return f(integer_);
-            case ValueKind::Float:
+            case SlotKind::Float:
                 return f(float_);
-            case ValueKind::Boolean:
+            case SlotKind::Boolean:
                 return f(boolean_);
-            case ValueKind::Datetime:
+            case SlotKind::Datetime:
                 return f(datetime_);
-            case ValueKind::Array:
+            case SlotKind::Array:
                 return f(array_);
-            case ValueKind::InlineTable:
-                break;
+            default:
+                return f(inline_table_);
         }
-        return f(inline_table_);
     }
     template <class F>
     std::invoke_result_t<F&, const Formatted<DecodedText>&> visit(F&& f) const {
-        return const_cast<ValueSlot*>(this)->visit(
+        return const_cast<ModelSlot*>(this)->visit(
             [&f](auto& x) -> std::invoke_result_t<F&, const Formatted<DecodedText>&> { return f(std::as_const(x)); });
     }
 
 private:
     union {
+        NoneSlot none_;
         Formatted<DecodedText> string_;
         Formatted<int64_t> integer_;
         Formatted<double> float_;
@@ -316,21 +456,31 @@ private:
         Formatted<Datetime> datetime_;
         Array array_;
         InlineTable inline_table_;
+        Table table_;
+        ArrayOfTables tables_;
     };
 
     template <class T>
-    static constexpr ValueKind kind_of() noexcept {
-        if constexpr (std::is_same_v<T, Array>) {
-            return ValueKind::Array;
+    static constexpr SlotKind kind_of() noexcept {
+        if constexpr (std::is_same_v<T, NoneSlot>) {
+            return SlotKind::None;
+        } else if constexpr (std::is_same_v<T, Array>) {
+            return SlotKind::Array;
         } else if constexpr (std::is_same_v<T, InlineTable>) {
-            return ValueKind::InlineTable;
+            return SlotKind::InlineTable;
+        } else if constexpr (std::is_same_v<T, Table>) {
+            return SlotKind::Table;
+        } else if constexpr (std::is_same_v<T, ArrayOfTables>) {
+            return SlotKind::ArrayOfTables;
         } else {
             return kFormattedKind<decltype(T::value)>;
         }
     }
     template <class T>
     T& member() noexcept {
-        if constexpr (std::is_same_v<T, Formatted<DecodedText>>) {
+        if constexpr (std::is_same_v<T, NoneSlot>) {
+            return none_;
+        } else if constexpr (std::is_same_v<T, Formatted<DecodedText>>) {
             return string_;
         } else if constexpr (std::is_same_v<T, Formatted<int64_t>>) {
             return integer_;
@@ -342,16 +492,37 @@ private:
             return datetime_;
         } else if constexpr (std::is_same_v<T, Array>) {
             return array_;
-        } else {
+        } else if constexpr (std::is_same_v<T, InlineTable>) {
             return inline_table_;
+        } else if constexpr (std::is_same_v<T, Table>) {
+            return table_;
+        } else {
+            return tables_;
         }
     }
     template <class T, class... Args>
     T& construct(Args&&... args) {
         return *::new (static_cast<void*>(&member<T>())) T(std::forward<Args>(args)...);
     }
+    template <class F>
+    void visit_any(F&& f) {
+        switch (kind()) {
+            case SlotKind::Table:
+                return f(table_);
+            case SlotKind::ArrayOfTables:
+                return f(tables_);
+            case SlotKind::None:
+                return f(none_);
+            default:
+                return visit(f);
+        }
+    }
+    template <class F>
+    void visit_any(F&& f) const {
+        const_cast<ModelSlot*>(this)->visit_any([&f](auto& x) { f(std::as_const(x)); });
+    }
     void destroy() noexcept {
-        visit([](auto& x) {
+        visit_any([](auto& x) {
             using T = std::remove_cvref_t<decltype(x)>;
             x.~T();
         });
@@ -359,7 +530,7 @@ private:
 };
 
 struct Value {
-    ValueSlot v;
+    ModelSlot v;
 
     Value() = default;
     template <class T>
@@ -405,261 +576,65 @@ struct Value {
     const RawString* repr() const;
     // Type name used in messages ("string", "integer", ..., "inline table").
     const char* type_name() const;
+
+protected:
+    // For Item: a slot holding a table, an array of tables or nothing.
+    template <class T>
+    Value(std::in_place_t, T&& x) noexcept(std::is_nothrow_constructible_v<ModelSlot, T&&>)
+        : v(std::forward<T>(x)) {}
 };
 
-// A length that a copy does not take over: it describes this very object's
-// place in its document's source text.
-class SourceLength {
+template <class T, class... Args>
+    requires std::is_same_v<T, Value>
+Value& ModelSlot::emplace(Args&&... args) {
+    if constexpr (sizeof...(Args) == 0) {
+        emplace<Formatted<DecodedText>>();
+    } else {
+        Value made(std::forward<Args>(args)...);
+        *this = std::move(made.v);
+    }
+    // A standard-layout Value and its only member are pointer-interconvertible.
+    return *reinterpret_cast<Value*>(this);
+}
+
+// A model item: None, a Value, a Table or an ArrayOfTables. An item holding
+// a value is that Value (its base): an Item takes no more room than a Value.
+class Item : private Value {
 public:
-    SourceLength() noexcept = default;
-    SourceLength(const SourceLength&) noexcept {}
-    SourceLength(SourceLength&& o) noexcept : n_(o.n_) {}
-    SourceLength& operator=(const SourceLength&) noexcept {
-        n_ = 0;
-        return *this;
-    }
-    SourceLength& operator=(SourceLength&& o) noexcept {
-        n_ = o.n_;
-        return *this;
-    }
-    uint32_t get() const noexcept { return n_; }
-    void set(uint32_t n) noexcept { n_ = n; }
+    using Value::v;
 
-private:
-    uint32_t n_ = 0;
-};
+    Item() noexcept : Value(std::in_place, NoneSlot()) {}
+    Item(Value&& x) noexcept : Value(std::move(x)) {}
+    Item(const Value& x) : Value(x) {}
+    Item(Table&& x) : Value(std::in_place, std::move(x)) {}
+    Item(const Table& x) : Value(std::in_place, x) {}
+    Item(ArrayOfTables&& x) : Value(std::in_place, std::move(x)) {}
+    Item(const ArrayOfTables& x) : Value(std::in_place, x) {}
+    Item(const Item&) = default;
+    Item(Item&&) noexcept = default;
+    Item& operator=(const Item&) = default;
+    Item& operator=(Item&&) noexcept = default;
+    ~Item() = default;
 
-// An order rank that may be absent, in eight bytes; reads like
-// std::optional<int64_t>. No rank is INT64_MIN.
-class OptionalRank {
-public:
-    constexpr OptionalRank() noexcept = default;
-    constexpr OptionalRank(std::nullopt_t) noexcept {}
-    constexpr OptionalRank(int64_t rank) noexcept : rank_(rank) {}
-    constexpr bool has_value() const noexcept { return rank_ != kNone; }
-    constexpr explicit operator bool() const noexcept { return has_value(); }
-    constexpr int64_t operator*() const noexcept { return rank_; }
-    constexpr void reset() noexcept { rank_ = kNone; }
-
-private:
-    static constexpr int64_t kNone = INT64_MIN;
-    int64_t rank_ = kNone;
-};
-
-// A standard table: a [header] section, the root, or an implicit/dotted table.
-struct Table {
-    EntryMap items;
-    Decor decor;  // prefix: text before the header line; suffix: after "]" on that line
-    bool implicit = false;
-    bool dotted = false;
-    // Rendering cache. A table whose header and body were once rendered
-    // exactly as they stand in the source, from where its decor prefix
-    // (borrowed from the source) starts, keeps the length of that text and
-    // is rendered by copying it until an edit reaches it. Edits that pass
-    // through the table call edited(); edits that may change anything below
-    // it call edited_below() (its sub-tables then render afresh once).
-    mutable bool changed_below = false;
-    mutable SourceLength source_length;
-    OptionalRank doc_position;
-
-    void edited() noexcept { source_length.set(0); }
-    void edited_below() noexcept {
-        source_length.set(0);
-        changed_below = true;
-    }
-
-    size_t len() const { return items.len(); }
-    bool is_empty() const { return items.is_empty(); }
-    bool contains_key(std::string_view k) const { return items.contains_key(k); }
-    void clear() { items.clear(); }
-    void fmt();
-    InlineTable into_inline_table() &&;
-};
-
-// [[name]] sections.
-struct ArrayOfTables {
-    std::vector<Item> values;  // every element is a Table item
-    // Rendering cache, as for Table: set by an edit of the array itself, its
-    // tables render afresh once. The text of all its tables (and of the
-    // tables below them), when once rendered exactly as the source holds it
-    // from the first table's decor prefix on, is copied from there until an
-    // edit reaches into the array; `last_rank` is the order rank of its last
-    // table then.
-    mutable bool changed_below = false;
-    mutable SourceLength source_length;
-    mutable int64_t last_rank = 0;
-
-    // Defined after Item, as for Array.
-    ArrayOfTables();
-    ArrayOfTables(const ArrayOfTables&);
-    ArrayOfTables(ArrayOfTables&&) noexcept;
-    ArrayOfTables& operator=(const ArrayOfTables&);
-    ArrayOfTables& operator=(ArrayOfTables&&) noexcept;
-    ~ArrayOfTables();
-
-    size_t len() const;
-    bool is_empty() const;
-    Table& get(size_t i);
-    const Table& get(size_t i) const;
-    void push(Table t);
-    void insert(size_t i, Table t);
-    Table remove(size_t i);
-    Table replace(size_t i, Table t);
-    void clear();
-    Array into_array() &&;
-};
-
-enum class ItemKind : uint8_t { None, Value, Table, ArrayOfTables };
-
-template <class T>
-inline constexpr bool kIsItemAlternative =
-    std::is_same_v<T, Value> || std::is_same_v<T, Table> || std::is_same_v<T, ArrayOfTables>;
-
-// The storage of an Item: nothing (None), a Value, a Table or an
-// ArrayOfTables, the way std::variant holds them.
-class ItemSlot {
-public:
-    ItemSlot() noexcept {}
-    template <class T>
-        requires kIsItemAlternative<std::remove_cvref_t<T>>
-    explicit ItemSlot(T&& x) noexcept(std::is_nothrow_constructible_v<std::remove_cvref_t<T>, T&&>) {
-        construct<std::remove_cvref_t<T>>(std::forward<T>(x));
-    }
-    ItemSlot(const ItemSlot& o) {
-        o.visit([this](const auto& x) { construct<std::remove_cvref_t<decltype(x)>>(x); });
-    }
-    ItemSlot(ItemSlot&& o) noexcept {
-        o.visit([this](auto& x) { construct<std::remove_cvref_t<decltype(x)>>(std::move(x)); });
-    }
-    ItemSlot& operator=(const ItemSlot& o) {
-        if (this == &o) return *this;
-        if (kind_ == o.kind_) {
-            o.visit([this](const auto& x) { member<std::remove_cvref_t<decltype(x)>>() = x; });
-        } else {
-            ItemSlot copy(o);
-            *this = std::move(copy);
-        }
-        return *this;
-    }
-    ItemSlot& operator=(ItemSlot&& o) noexcept {
-        if (this == &o) return *this;
-        if (kind_ == o.kind_) {
-            o.visit([this](auto& x) { member<std::remove_cvref_t<decltype(x)>>() = std::move(x); });
-        } else {
-            destroy();
-            o.visit([this](auto& x) { construct<std::remove_cvref_t<decltype(x)>>(std::move(x)); });
-        }
-        return *this;
-    }
-    ~ItemSlot() { destroy(); }
-
-    size_t index() const noexcept { return static_cast<size_t>(kind_); }
-
-    template <class T, class... Args>
-    T& emplace(Args&&... args) {
-        static_assert(kIsItemAlternative<T>);
-        if constexpr (std::is_nothrow_constructible_v<T, Args&&...>) {
-            destroy();
-            return construct<T>(std::forward<Args>(args)...);
-        } else {
-            T made(std::forward<Args>(args)...);
-            destroy();
-            return construct<T>(std::move(made));
+    ItemKind kind() const {
+        switch (v.kind()) {
+            case SlotKind::Table:
+                return ItemKind::Table;
+            case SlotKind::ArrayOfTables:
+                return ItemKind::ArrayOfTables;
+            case SlotKind::None:
+                return ItemKind::None;
+            default:
+                return ItemKind::Value;
         }
     }
-    // Back to None.
-    void reset() noexcept { destroy(); }
+    bool is_none() const { return v.kind() == SlotKind::None; }
+    bool is_value() const { return v.kind() < SlotKind::Table; }
+    bool is_table() const { return v.kind() == SlotKind::Table; }
+    bool is_array_of_tables() const { return v.kind() == SlotKind::ArrayOfTables; }
 
-    template <class T>
-    T* get_if() noexcept {
-        return kind_ == kind_of<T>() ? &member<T>() : nullptr;
-    }
-    template <class T>
-    const T* get_if() const noexcept {
-        return const_cast<ItemSlot*>(this)->get_if<T>();
-    }
-
-private:
-    union {
-        Value value_;
-        Table table_;
-        ArrayOfTables tables_;
-    };
-    ItemKind kind_ = ItemKind::None;
-
-    template <class T>
-    static constexpr ItemKind kind_of() noexcept {
-        if constexpr (std::is_same_v<T, Value>) {
-            return ItemKind::Value;
-        } else if constexpr (std::is_same_v<T, Table>) {
-            return ItemKind::Table;
-        } else {
-            return ItemKind::ArrayOfTables;
-        }
-    }
-    template <class T>
-    T& member() noexcept {
-        if constexpr (std::is_same_v<T, Value>) {
-            return value_;
-        } else if constexpr (std::is_same_v<T, Table>) {
-            return table_;
-        } else {
-            return tables_;
-        }
-    }
-    template <class T, class... Args>
-    T& construct(Args&&... args) {
-        T* made = ::new (static_cast<void*>(&member<T>())) T(std::forward<Args>(args)...);
-        kind_ = kind_of<T>();
-        return *made;
-    }
-    // Calls `f` with the held alternative (not at all for None).
-    template <class F>
-    void visit(F&& f) {
-        switch (kind_) {
-            case ItemKind::None:
-                return;
-            case ItemKind::Value:
-                return f(value_);
-            case ItemKind::Table:
-                return f(table_);
-            case ItemKind::ArrayOfTables:
-                return f(tables_);
-        }
-    }
-    template <class F>
-    void visit(F&& f) const {
-        const_cast<ItemSlot*>(this)->visit([&f](auto& x) { f(std::as_const(x)); });
-    }
-    void destroy() noexcept {
-        visit([](auto& x) {
-            using T = std::remove_cvref_t<decltype(x)>;
-            x.~T();
-        });
-        kind_ = ItemKind::None;
-    }
-};
-
-class Item {
-public:
-    ItemSlot v;
-
-    Item() = default;
-    Item(Value&& x) : v(std::move(x)) {}
-    Item(const Value& x) : v(x) {}
-    Item(Table&& x) : v(std::move(x)) {}
-    Item(const Table& x) : v(x) {}
-    Item(ArrayOfTables&& x) : v(std::move(x)) {}
-    Item(const ArrayOfTables& x) : v(x) {}
-
-    ItemKind kind() const { return static_cast<ItemKind>(v.index()); }
-    bool is_none() const { return kind() == ItemKind::None; }
-    bool is_value() const { return kind() == ItemKind::Value; }
-    bool is_table() const { return kind() == ItemKind::Table; }
-    bool is_array_of_tables() const { return kind() == ItemKind::ArrayOfTables; }
-
-    Value* as_value() { return v.get_if<Value>(); }
-    const Value* as_value() const { return v.get_if<Value>(); }
+    Value* as_value() { return is_value() ? static_cast<Value*>(this) : nullptr; }
+    const Value* as_value() const { return is_value() ? static_cast<const Value*>(this) : nullptr; }
     Table* as_table() { return v.get_if<Table>(); }
     const Table* as_table() const { return v.get_if<Table>(); }
     ArrayOfTables* as_array_of_tables() { return v.get_if<ArrayOfTables>(); }
@@ -710,17 +685,19 @@ struct Entry {
     Item item;
 };
 
-// The layout the slots rely on: a Value is exactly as large as its largest
-// kind, an Item one word more; every kind of value is standard-layout with
-// `value_kind` at the front (what makes reading it through any of them sound).
+// The layout the slot relies on: every alternative is standard-layout with
+// `slot_kind` at the front, the largest take 56 bytes, and an Item is no
+// larger than a Value.
 static_assert(std::is_standard_layout_v<Formatted<DecodedText>> && std::is_standard_layout_v<Formatted<int64_t>> &&
               std::is_standard_layout_v<Formatted<double>> && std::is_standard_layout_v<Formatted<bool>> &&
               std::is_standard_layout_v<Formatted<Datetime>> && std::is_standard_layout_v<Array> &&
-              std::is_standard_layout_v<InlineTable>);
-static_assert(offsetof(Array, value_kind) == 0 && offsetof(InlineTable, value_kind) == 0 &&
-              offsetof(Formatted<DecodedText>, value_kind) == 0);
-static_assert(sizeof(Value) == 56 && sizeof(Table) == 56 && sizeof(ArrayOfTables) <= 56);
-static_assert(sizeof(Item) == 64);
+              std::is_standard_layout_v<InlineTable> && std::is_standard_layout_v<Table> &&
+              std::is_standard_layout_v<ArrayOfTables> && std::is_standard_layout_v<NoneSlot> &&
+              std::is_standard_layout_v<Value>);
+static_assert(offsetof(Formatted<DecodedText>, slot_kind) == 0 && offsetof(Formatted<Datetime>, slot_kind) == 0 &&
+              offsetof(Array, slot_kind) == 0 && offsetof(InlineTable, slot_kind) == 0 &&
+              offsetof(Table, slot_kind) == 0 && offsetof(ArrayOfTables, slot_kind) == 0);
+static_assert(sizeof(Value) == 56 && sizeof(Item) == 56);
 
 inline Array::Array() noexcept = default;
 inline Array::Array(const Array&) = default;
@@ -731,7 +708,7 @@ inline Array::~Array() = default;
 inline size_t Array::len() const { return values.size(); }
 inline bool Array::is_empty() const { return values.empty(); }
 
-inline ArrayOfTables::ArrayOfTables() = default;
+inline ArrayOfTables::ArrayOfTables() noexcept = default;
 inline ArrayOfTables::ArrayOfTables(const ArrayOfTables&) = default;
 inline ArrayOfTables::ArrayOfTables(ArrayOfTables&&) noexcept = default;
 inline ArrayOfTables& ArrayOfTables::operator=(const ArrayOfTables&) = default;
