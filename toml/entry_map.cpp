@@ -9,7 +9,7 @@ namespace toml {
 
 namespace {
 
-constexpr size_t kLinearLimit = 8;
+constexpr size_t kLinearLimit = 16;
 constexpr size_t kMinSlots = 32;
 
 uint64_t hash_key(std::string_view s) {
