@@ -31,12 +31,14 @@ struct Offset {
     bool operator==(const Offset&) const = default;
 };
 
+// The time comes first: this order packs the three parts into 28 bytes.
 struct Datetime {
-    std::optional<Date> date;
     std::optional<Time> time;
+    std::optional<Date> date;
     std::optional<Offset> offset;
     bool operator==(const Datetime&) const = default;
 };
+static_assert(sizeof(Datetime) == 28 && alignof(Datetime) == 4);
 
 struct DatetimeParseError {
     const char* what = nullptr;      // "date", "time", "offset", "date-time" or none

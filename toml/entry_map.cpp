@@ -9,7 +9,7 @@ namespace toml {
 
 namespace {
 
-constexpr size_t kLinearLimit = 8;
+constexpr size_t kLinearLimit = 16;
 constexpr size_t kMinSlots = 32;
 
 uint64_t hash_key(std::string_view s) {
@@ -78,7 +78,8 @@ EntryMap::EntryMap(const EntryMap& o) {
     }
 }
 
-EntryMap::EntryMap(EntryMap&&) noexcept = default;
+EntryMap::EntryMap(EntryMap&& o) noexcept
+    : entries_(std::move(o.entries_)), index_(std::exchange(o.index_, nullptr)) {}
 
 EntryMap& EntryMap::operator=(const EntryMap& o) {
     if (this != &o) {
@@ -88,9 +89,15 @@ EntryMap& EntryMap::operator=(const EntryMap& o) {
     return *this;
 }
 
-EntryMap& EntryMap::operator=(EntryMap&&) noexcept = default;
+EntryMap& EntryMap::operator=(EntryMap&& o) noexcept {
+    if (this != &o) {
+        entries_ = std::move(o.entries_);
+        delete std::exchange(index_, std::exchange(o.index_, nullptr));
+    }
+    return *this;
+}
 
-EntryMap::~EntryMap() = default;
+EntryMap::~EntryMap() { delete index_; }
 
 void EntryMap::reindex() noexcept {
     if (index_) index_->indexed = 0;
@@ -124,7 +131,7 @@ size_t slots_for(size_t n) {
 
 void EntryMap::rebuild_index() const {
     size_t n = entries_.size();
-    if (!index_) index_ = std::make_unique<Index>();
+    if (!index_) index_ = new Index();
     std::vector<uint32_t>& slots = index_->slots;
     slots.assign(2 * slots_for(n), 0);
     uint32_t tombstones = 0;
@@ -320,7 +327,7 @@ Entry EntryMap::take(size_t pos) {
 
 // Drops every tombstone at once; positions change, so the index is rebuilt.
 void EntryMap::sweep_tombstones() {
-    std::erase_if(entries_, [](const Entry& e) { return is_tombstone(e); });
+    erase_if(entries_, [](const Entry& e) { return is_tombstone(e); });
     if (index_) index_->indexed = 0;
 }
 
@@ -350,7 +357,7 @@ Item& EntryMap::index_mut(std::string_view key) { return entry(key).item; }
 
 void EntryMap::clear() {
     entries_.clear();
-    index_.reset();
+    delete std::exchange(index_, nullptr);
 }
 
 }  // namespace toml

@@ -9,6 +9,8 @@
 #include <utility>
 #include <vector>
 
+#include "compact_vector.hpp"
+
 namespace toml {
 
 class Item;
@@ -28,8 +30,9 @@ public:
     ~EntryMap();
 
     // All stored entries, placeholders included, in order.
-    std::vector<Entry>& entries() { return entries_; }
-    const std::vector<Entry>& entries() const { return entries_; }
+    using Entries = CompactVector<Entry>;
+    Entries& entries() { return entries_; }
+    const Entries& entries() const { return entries_; }
     size_t raw_size() const;
 
     // Position of the stored entry for `key` (placeholders included), or npos.
@@ -85,12 +88,13 @@ private:
     void sweep_tombstones();
     bool indexed() const noexcept;
 
-    std::vector<Entry> entries_;
+    Entries entries_;
     // Open-addressing hash index over entries_ positions, built once the map
     // grows past a handful of entries (linear scan below that); never copied.
     // It also keeps the counts that make len() and removal O(1) (a small
-    // map is simply scanned).
-    mutable std::unique_ptr<Index> index_;
+    // map is simply scanned). Owned; a bare pointer keeps the map a
+    // standard-layout type, which the value slot it lives in relies on.
+    mutable Index* index_ = nullptr;
 };
 
 }  // namespace toml

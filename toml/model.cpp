@@ -9,24 +9,22 @@ namespace toml {
 // ---- Value ---------------------------------------------------------------
 
 Decor& Value::decor() {
-    return std::visit([](auto& x) -> Decor& { return x.decor; }, v);
+    return v.visit([](auto& x) -> Decor& { return x.decor; });
 }
 
 const Decor& Value::decor() const {
-    return std::visit([](const auto& x) -> const Decor& { return x.decor; }, v);
+    return v.visit([](const auto& x) -> const Decor& { return x.decor; });
 }
 
 RawString* Value::repr() {
-    return std::visit(
-        [](auto& x) -> RawString* {
-            using T = std::remove_cvref_t<decltype(x)>;
-            if constexpr (std::is_same_v<T, Array> || std::is_same_v<T, InlineTable>) {
-                return nullptr;
-            } else {
-                return &x.repr;
-            }
-        },
-        v);
+    return v.visit([](auto& x) -> RawString* {
+        using T = std::remove_cvref_t<decltype(x)>;
+        if constexpr (std::is_same_v<T, Array> || std::is_same_v<T, InlineTable>) {
+            return nullptr;
+        } else {
+            return &x.repr;
+        }
+    });
 }
 
 const RawString* Value::repr() const { return const_cast<Value*>(this)->repr(); }
@@ -149,7 +147,7 @@ const Item* Item::get(std::string_view key) const {
 }
 
 Item* Item::index_mut(std::string_view key) {
-    if (is_none()) v = Value(InlineTable());
+    if (is_none()) v.emplace<InlineTable>();
     EntryMap* m = table_like();
     return m ? &m->index_mut(key) : nullptr;
 }

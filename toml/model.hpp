@@ -9,14 +9,16 @@
 // types. No dependency on Python.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <new>
 #include <optional>
 #include <stdexcept>
 #include <string>
 #include <string_view>
+#include <type_traits>
 #include <utility>
-#include <variant>
 #include <vector>
 
 #include "datetime.hpp"
@@ -127,27 +129,53 @@ private:
     void release_dots() noexcept;
 };
 
+enum class ValueKind : uint8_t { String, Integer, Float, Boolean, Datetime, Array, InlineTable };
+enum class ItemKind : uint8_t { None, Value, Table, ArrayOfTables };
+
+// What a model slot holds: the value kinds (in ValueKind's order), then the
+// kinds only an Item can hold.
+enum class SlotKind : uint8_t { String, Integer, Float, Boolean, Datetime, Array, InlineTable, Table, ArrayOfTables, None };
+
+template <class T>
+inline constexpr SlotKind kFormattedKind = SlotKind::String;
+template <>
+inline constexpr SlotKind kFormattedKind<int64_t> = SlotKind::Integer;
+template <>
+inline constexpr SlotKind kFormattedKind<double> = SlotKind::Float;
+template <>
+inline constexpr SlotKind kFormattedKind<bool> = SlotKind::Boolean;
+template <>
+inline constexpr SlotKind kFormattedKind<Datetime> = SlotKind::Datetime;
+
+// Everything a model slot can hold (the scalars, Array, InlineTable, Table,
+// ArrayOfTables and the empty NoneSlot) begins with `slot_kind`, fixed by its
+// type. The slot keeps them in a union and reads the kind of the one it holds
+// through that shared first member, so it needs no tag of its own. Never
+// assigned by hand.
+
 // A decoded scalar together with its source spelling and surrounding text.
 template <class T>
 struct Formatted {
+    SlotKind slot_kind = kFormattedKind<T>;
     T value{};
     RawString repr;  // absent: rendered from `value` with the default representation
     Decor decor;
 
     Formatted() = default;
-    explicit Formatted(T v) : value(std::move(v)) {}
+    explicit Formatted(T v) noexcept(std::is_nothrow_move_constructible_v<T>) : value(std::move(v)) {}
 };
 
 // [ ... ] value.
 struct Array {
+    SlotKind slot_kind = SlotKind::Array;
+    bool trailing_comma = false;
     std::vector<Item> values;  // every element is a Value item
     RawString trailing;        // after the comma that follows the last element
-    bool trailing_comma = false;
     Decor decor;
 
     // Item is still incomplete here: whatever touches `values` is defined
     // after it (some compilers instantiate the vector's members eagerly).
-    Array();
+    Array() noexcept;
     Array(const Array&);
     Array(Array&&) noexcept;
     Array& operator=(const Array&);
@@ -172,11 +200,12 @@ struct Array {
 
 // { ... } value.
 struct InlineTable {
-    EntryMap items;  // items are Value items (or the None placeholder)
-    RawString trailing;
+    SlotKind slot_kind = SlotKind::InlineTable;
     bool trailing_comma = false;
     bool implicit = false;
     bool dotted = false;  // stands for a run of dotted keys inside an enclosing inline table
+    EntryMap items;       // items are Value items (or the None placeholder)
+    RawString trailing;
     Decor decor;
 
     size_t len() const { return items.len(); }
@@ -187,61 +216,14 @@ struct InlineTable {
     Table into_table() &&;
 };
 
-using ValueVariant = std::variant<Formatted<DecodedText>, Formatted<int64_t>, Formatted<double>,
-                                  Formatted<bool>, Formatted<Datetime>, Array, InlineTable>;
-
-enum class ValueKind : uint8_t { String, Integer, Float, Boolean, Datetime, Array, InlineTable };
-
-struct Value {
-    ValueVariant v;
-
-    Value() : v(Formatted<DecodedText>()) {}
-    template <class T>
-    Value(T&& x)
-        requires std::is_constructible_v<ValueVariant, T&&> &&
-                 (!std::is_same_v<std::remove_cvref_t<T>, Value>)
-        : v(std::forward<T>(x)) {}
-
-    static Value string(DecodedText s) { return Value(Formatted<DecodedText>(std::move(s))); }
-    static Value integer(int64_t i) { return Value(Formatted<int64_t>(i)); }
-    static Value floating(double d) { return Value(Formatted<double>(d)); }
-    static Value boolean(bool b) { return Value(Formatted<bool>(b)); }
-    static Value datetime(Datetime d) { return Value(Formatted<Datetime>(d)); }
-
-    ValueKind kind() const { return static_cast<ValueKind>(v.index()); }
-    bool is_string() const { return kind() == ValueKind::String; }
-    bool is_integer() const { return kind() == ValueKind::Integer; }
-    bool is_float() const { return kind() == ValueKind::Float; }
-    bool is_boolean() const { return kind() == ValueKind::Boolean; }
-    bool is_datetime() const { return kind() == ValueKind::Datetime; }
-    bool is_array() const { return kind() == ValueKind::Array; }
-    bool is_inline_table() const { return kind() == ValueKind::InlineTable; }
-    bool is_scalar() const { return kind() < ValueKind::Array; }
-
-    Formatted<DecodedText>* as_string() { return std::get_if<Formatted<DecodedText>>(&v); }
-    const Formatted<DecodedText>* as_string() const { return std::get_if<Formatted<DecodedText>>(&v); }
-    Formatted<int64_t>* as_integer() { return std::get_if<Formatted<int64_t>>(&v); }
-    const Formatted<int64_t>* as_integer() const { return std::get_if<Formatted<int64_t>>(&v); }
-    Formatted<double>* as_float() { return std::get_if<Formatted<double>>(&v); }
-    const Formatted<double>* as_float() const { return std::get_if<Formatted<double>>(&v); }
-    Formatted<bool>* as_boolean() { return std::get_if<Formatted<bool>>(&v); }
-    const Formatted<bool>* as_boolean() const { return std::get_if<Formatted<bool>>(&v); }
-    Formatted<Datetime>* as_datetime() { return std::get_if<Formatted<Datetime>>(&v); }
-    const Formatted<Datetime>* as_datetime() const { return std::get_if<Formatted<Datetime>>(&v); }
-    Array* as_array() { return std::get_if<Array>(&v); }
-    const Array* as_array() const { return std::get_if<Array>(&v); }
-    InlineTable* as_inline_table() { return std::get_if<InlineTable>(&v); }
-    const InlineTable* as_inline_table() const { return std::get_if<InlineTable>(&v); }
-
-    Decor& decor();
-    const Decor& decor() const;
-    void decorate(std::string_view prefix, std::string_view suffix) { decor() = Decor(prefix, suffix); }
-    // The scalar's repr, or nullptr for arrays and inline tables.
-    RawString* repr();
-    const RawString* repr() const;
-    // Type name used in messages ("string", "integer", ..., "inline table").
-    const char* type_name() const;
-};
+// GCC inlines the moves of Table and ArrayOfTables into the slot's visitors
+// and, on the branches of other alternatives that the slot never takes,
+// warns that their members (another alternative's padding) are read
+// uninitialized.
+#if defined(__GNUC__) && !defined(__clang__)
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+#endif
 
 // A length that a copy does not take over: it describes this very object's
 // place in its document's source text.
@@ -265,10 +247,26 @@ private:
     uint32_t n_ = 0;
 };
 
+// An order rank that may be absent, in eight bytes; reads like
+// std::optional<int64_t>. No rank is INT64_MIN.
+class OptionalRank {
+public:
+    constexpr OptionalRank() noexcept = default;
+    constexpr OptionalRank(std::nullopt_t) noexcept {}
+    constexpr OptionalRank(int64_t rank) noexcept : rank_(rank) {}
+    constexpr bool has_value() const noexcept { return rank_ != kNone; }
+    constexpr explicit operator bool() const noexcept { return has_value(); }
+    constexpr int64_t operator*() const noexcept { return rank_; }
+    constexpr void reset() noexcept { rank_ = kNone; }
+
+private:
+    static constexpr int64_t kNone = INT64_MIN;
+    int64_t rank_ = kNone;
+};
+
 // A standard table: a [header] section, the root, or an implicit/dotted table.
 struct Table {
-    EntryMap items;
-    Decor decor;  // prefix: text before the header line; suffix: after "]" on that line
+    SlotKind slot_kind = SlotKind::Table;
     bool implicit = false;
     bool dotted = false;
     // Rendering cache. A table whose header and body were once rendered
@@ -279,7 +277,9 @@ struct Table {
     // it call edited_below() (its sub-tables then render afresh once).
     mutable bool changed_below = false;
     mutable SourceLength source_length;
-    std::optional<int64_t> doc_position;
+    EntryMap items;
+    Decor decor;  // prefix: text before the header line; suffix: after "]" on that line
+    OptionalRank doc_position;
 
     void edited() noexcept { source_length.set(0); }
     void edited_below() noexcept {
@@ -297,7 +297,7 @@ struct Table {
 
 // [[name]] sections.
 struct ArrayOfTables {
-    std::vector<Item> values;  // every element is a Table item
+    SlotKind slot_kind = SlotKind::ArrayOfTables;
     // Rendering cache, as for Table: set by an edit of the array itself, its
     // tables render afresh once. The text of all its tables (and of the
     // tables below them), when once rendered exactly as the source holds it
@@ -306,10 +306,11 @@ struct ArrayOfTables {
     // table then.
     mutable bool changed_below = false;
     mutable SourceLength source_length;
+    std::vector<Item> values;  // every element is a Table item
     mutable int64_t last_rank = 0;
 
     // Defined after Item, as for Array.
-    ArrayOfTables();
+    ArrayOfTables() noexcept;
     ArrayOfTables(const ArrayOfTables&);
     ArrayOfTables(ArrayOfTables&&) noexcept;
     ArrayOfTables& operator=(const ArrayOfTables&);
@@ -328,33 +329,316 @@ struct ArrayOfTables {
     Array into_array() &&;
 };
 
-enum class ItemKind : uint8_t { None, Value, Table, ArrayOfTables };
+#if defined(__GNUC__) && !defined(__clang__)
+#pragma GCC diagnostic pop
+#endif
 
-class Item {
+// What an Item holds when it holds nothing.
+struct NoneSlot {
+    SlotKind slot_kind = SlotKind::None;
+};
+
+template <class T>
+inline constexpr bool kIsValueAlternative =
+    std::is_same_v<T, Formatted<DecodedText>> || std::is_same_v<T, Formatted<int64_t>> ||
+    std::is_same_v<T, Formatted<double>> || std::is_same_v<T, Formatted<bool>> ||
+    std::is_same_v<T, Formatted<Datetime>> || std::is_same_v<T, Array> || std::is_same_v<T, InlineTable>;
+template <class T>
+inline constexpr bool kIsSlotAlternative = kIsValueAlternative<T> || std::is_same_v<T, Table> ||
+                                           std::is_same_v<T, ArrayOfTables> || std::is_same_v<T, NoneSlot>;
+
+// The storage of a Value, and of the Item that a Value is the base of: one of
+// the alternatives above, held the way std::variant holds them (copies and
+// moves take the other side's alternative; an assignment between different
+// alternatives leaves this one unchanged when the copy fails). Lives only as
+// Value::v.
+class ModelSlot {
 public:
-    using Variant = std::variant<std::monostate, Value, Table, ArrayOfTables>;
-    Variant v;
+    ModelSlot() noexcept { ::new (static_cast<void*>(&string_)) Formatted<DecodedText>(); }
+    template <class T>
+        requires kIsSlotAlternative<std::remove_cvref_t<T>>
+    explicit ModelSlot(T&& x) noexcept(std::is_nothrow_constructible_v<std::remove_cvref_t<T>, T&&>) {
+        construct<std::remove_cvref_t<T>>(std::forward<T>(x));
+    }
+    ModelSlot(const ModelSlot& o) {
+        o.visit_any([this](const auto& x) { construct<std::remove_cvref_t<decltype(x)>>(x); });
+    }
+    ModelSlot(ModelSlot&& o) noexcept {
+        o.visit_any([this](auto& x) { construct<std::remove_cvref_t<decltype(x)>>(std::move(x)); });
+    }
+    ModelSlot& operator=(const ModelSlot& o) {
+        if (this == &o) return *this;
+        if (kind() == o.kind()) {
+            o.visit_any([this](const auto& x) { member<std::remove_cvref_t<decltype(x)>>() = x; });
+        } else {
+            ModelSlot copy(o);
+            *this = std::move(copy);
+        }
+        return *this;
+    }
+    ModelSlot& operator=(ModelSlot&& o) noexcept {
+        if (this == &o) return *this;
+        if (kind() == o.kind()) {
+            o.visit_any([this](auto& x) { member<std::remove_cvref_t<decltype(x)>>() = std::move(x); });
+        } else {
+            destroy();
+            o.visit_any([this](auto& x) { construct<std::remove_cvref_t<decltype(x)>>(std::move(x)); });
+        }
+        return *this;
+    }
+    ~ModelSlot() { destroy(); }
 
-    Item() = default;
-    Item(Value&& x) : v(std::move(x)) {}
-    Item(const Value& x) : v(x) {}
-    Item(Table&& x) : v(std::move(x)) {}
-    Item(const Table& x) : v(x) {}
-    Item(ArrayOfTables&& x) : v(std::move(x)) {}
-    Item(const ArrayOfTables& x) : v(x) {}
+    // Every alternative is standard-layout and starts with `slot_kind`:
+    // reading it through `none_` reads the held alternative's.
+    SlotKind kind() const noexcept { return none_.slot_kind; }
+    // The ValueKind of a held value, as a number.
+    size_t index() const noexcept { return static_cast<size_t>(kind()); }
 
-    ItemKind kind() const { return static_cast<ItemKind>(v.index()); }
-    bool is_none() const { return kind() == ItemKind::None; }
-    bool is_value() const { return kind() == ItemKind::Value; }
-    bool is_table() const { return kind() == ItemKind::Table; }
-    bool is_array_of_tables() const { return kind() == ItemKind::ArrayOfTables; }
+    template <class T, class... Args>
+        requires kIsSlotAlternative<T>
+    T& emplace(Args&&... args) {
+        if constexpr (std::is_nothrow_constructible_v<T, Args&&...>) {
+            destroy();
+            return construct<T>(std::forward<Args>(args)...);
+        } else {
+            T made(std::forward<Args>(args)...);
+            destroy();
+            return construct<T>(std::move(made));
+        }
+    }
+    // Makes the Value (or Item) that owns this slot hold Value(args...).
+    template <class T, class... Args>
+        requires std::is_same_v<T, Value>
+    Value& emplace(Args&&... args);
 
-    Value* as_value() { return std::get_if<Value>(&v); }
-    const Value* as_value() const { return std::get_if<Value>(&v); }
-    Table* as_table() { return std::get_if<Table>(&v); }
-    const Table* as_table() const { return std::get_if<Table>(&v); }
-    ArrayOfTables* as_array_of_tables() { return std::get_if<ArrayOfTables>(&v); }
-    const ArrayOfTables* as_array_of_tables() const { return std::get_if<ArrayOfTables>(&v); }
+    template <class T>
+    T* get_if() noexcept {
+        return kind() == kind_of<T>() ? &member<T>() : nullptr;
+    }
+    template <class T>
+    const T* get_if() const noexcept {
+        return const_cast<ModelSlot*>(this)->get_if<T>();
+    }
+
+    // Calls `f` with the held value (the slot must hold one of the value kinds).
+    template <class F>
+    std::invoke_result_t<F&, Formatted<DecodedText>&> visit(F&& f) {
+        switch (kind()) {
+            case SlotKind::String:
+                return f(string_);
+            case SlotKind::Integer:
+                return f(integer_);
+            case SlotKind::Float:
+                return f(float_);
+            case SlotKind::Boolean:
+                return f(boolean_);
+            case SlotKind::Datetime:
+                return f(datetime_);
+            case SlotKind::Array:
+                return f(array_);
+            default:
+                return f(inline_table_);
+        }
+    }
+    template <class F>
+    std::invoke_result_t<F&, const Formatted<DecodedText>&> visit(F&& f) const {
+        return const_cast<ModelSlot*>(this)->visit(
+            [&f](auto& x) -> std::invoke_result_t<F&, const Formatted<DecodedText>&> { return f(std::as_const(x)); });
+    }
+
+private:
+    union {
+        NoneSlot none_;
+        Formatted<DecodedText> string_;
+        Formatted<int64_t> integer_;
+        Formatted<double> float_;
+        Formatted<bool> boolean_;
+        Formatted<Datetime> datetime_;
+        Array array_;
+        InlineTable inline_table_;
+        Table table_;
+        ArrayOfTables tables_;
+    };
+
+    template <class T>
+    static constexpr SlotKind kind_of() noexcept {
+        if constexpr (std::is_same_v<T, NoneSlot>) {
+            return SlotKind::None;
+        } else if constexpr (std::is_same_v<T, Array>) {
+            return SlotKind::Array;
+        } else if constexpr (std::is_same_v<T, InlineTable>) {
+            return SlotKind::InlineTable;
+        } else if constexpr (std::is_same_v<T, Table>) {
+            return SlotKind::Table;
+        } else if constexpr (std::is_same_v<T, ArrayOfTables>) {
+            return SlotKind::ArrayOfTables;
+        } else {
+            return kFormattedKind<decltype(T::value)>;
+        }
+    }
+    template <class T>
+    T& member() noexcept {
+        if constexpr (std::is_same_v<T, NoneSlot>) {
+            return none_;
+        } else if constexpr (std::is_same_v<T, Formatted<DecodedText>>) {
+            return string_;
+        } else if constexpr (std::is_same_v<T, Formatted<int64_t>>) {
+            return integer_;
+        } else if constexpr (std::is_same_v<T, Formatted<double>>) {
+            return float_;
+        } else if constexpr (std::is_same_v<T, Formatted<bool>>) {
+            return boolean_;
+        } else if constexpr (std::is_same_v<T, Formatted<Datetime>>) {
+            return datetime_;
+        } else if constexpr (std::is_same_v<T, Array>) {
+            return array_;
+        } else if constexpr (std::is_same_v<T, InlineTable>) {
+            return inline_table_;
+        } else if constexpr (std::is_same_v<T, Table>) {
+            return table_;
+        } else {
+            return tables_;
+        }
+    }
+    template <class T, class... Args>
+    T& construct(Args&&... args) {
+        return *::new (static_cast<void*>(&member<T>())) T(std::forward<Args>(args)...);
+    }
+    template <class F>
+    void visit_any(F&& f) {
+        switch (kind()) {
+            case SlotKind::Table:
+                return f(table_);
+            case SlotKind::ArrayOfTables:
+                return f(tables_);
+            case SlotKind::None:
+                return f(none_);
+            default:
+                return visit(f);
+        }
+    }
+    template <class F>
+    void visit_any(F&& f) const {
+        const_cast<ModelSlot*>(this)->visit_any([&f](auto& x) { f(std::as_const(x)); });
+    }
+    void destroy() noexcept {
+        visit_any([](auto& x) {
+            using T = std::remove_cvref_t<decltype(x)>;
+            x.~T();
+        });
+    }
+};
+
+struct Value {
+    ModelSlot v;
+
+    Value() = default;
+    template <class T>
+        requires kIsValueAlternative<std::remove_cvref_t<T>>
+    Value(T&& x) : v(std::forward<T>(x)) {}
+
+    static Value string(DecodedText s) { return Value(Formatted<DecodedText>(std::move(s))); }
+    static Value integer(int64_t i) { return Value(Formatted<int64_t>(i)); }
+    static Value floating(double d) { return Value(Formatted<double>(d)); }
+    static Value boolean(bool b) { return Value(Formatted<bool>(b)); }
+    static Value datetime(Datetime d) { return Value(Formatted<Datetime>(d)); }
+
+    ValueKind kind() const { return static_cast<ValueKind>(v.index()); }
+    bool is_string() const { return kind() == ValueKind::String; }
+    bool is_integer() const { return kind() == ValueKind::Integer; }
+    bool is_float() const { return kind() == ValueKind::Float; }
+    bool is_boolean() const { return kind() == ValueKind::Boolean; }
+    bool is_datetime() const { return kind() == ValueKind::Datetime; }
+    bool is_array() const { return kind() == ValueKind::Array; }
+    bool is_inline_table() const { return kind() == ValueKind::InlineTable; }
+    bool is_scalar() const { return kind() < ValueKind::Array; }
+
+    Formatted<DecodedText>* as_string() { return v.get_if<Formatted<DecodedText>>(); }
+    const Formatted<DecodedText>* as_string() const { return v.get_if<Formatted<DecodedText>>(); }
+    Formatted<int64_t>* as_integer() { return v.get_if<Formatted<int64_t>>(); }
+    const Formatted<int64_t>* as_integer() const { return v.get_if<Formatted<int64_t>>(); }
+    Formatted<double>* as_float() { return v.get_if<Formatted<double>>(); }
+    const Formatted<double>* as_float() const { return v.get_if<Formatted<double>>(); }
+    Formatted<bool>* as_boolean() { return v.get_if<Formatted<bool>>(); }
+    const Formatted<bool>* as_boolean() const { return v.get_if<Formatted<bool>>(); }
+    Formatted<Datetime>* as_datetime() { return v.get_if<Formatted<Datetime>>(); }
+    const Formatted<Datetime>* as_datetime() const { return v.get_if<Formatted<Datetime>>(); }
+    Array* as_array() { return v.get_if<Array>(); }
+    const Array* as_array() const { return v.get_if<Array>(); }
+    InlineTable* as_inline_table() { return v.get_if<InlineTable>(); }
+    const InlineTable* as_inline_table() const { return v.get_if<InlineTable>(); }
+
+    Decor& decor();
+    const Decor& decor() const;
+    void decorate(std::string_view prefix, std::string_view suffix) { decor() = Decor(prefix, suffix); }
+    // The scalar's repr, or nullptr for arrays and inline tables.
+    RawString* repr();
+    const RawString* repr() const;
+    // Type name used in messages ("string", "integer", ..., "inline table").
+    const char* type_name() const;
+
+protected:
+    // For Item: a slot holding a table, an array of tables or nothing.
+    template <class T>
+    Value(std::in_place_t, T&& x) noexcept(std::is_nothrow_constructible_v<ModelSlot, T&&>)
+        : v(std::forward<T>(x)) {}
+};
+
+template <class T, class... Args>
+    requires std::is_same_v<T, Value>
+Value& ModelSlot::emplace(Args&&... args) {
+    if constexpr (sizeof...(Args) == 0) {
+        emplace<Formatted<DecodedText>>();
+    } else {
+        Value made(std::forward<Args>(args)...);
+        *this = std::move(made.v);
+    }
+    // A standard-layout Value and its only member are pointer-interconvertible.
+    return *reinterpret_cast<Value*>(this);
+}
+
+// A model item: None, a Value, a Table or an ArrayOfTables. An item holding
+// a value is that Value (its base): an Item takes no more room than a Value.
+class Item : private Value {
+public:
+    using Value::v;
+
+    Item() noexcept : Value(std::in_place, NoneSlot()) {}
+    Item(Value&& x) noexcept : Value(std::move(x)) {}
+    Item(const Value& x) : Value(x) {}
+    Item(Table&& x) : Value(std::in_place, std::move(x)) {}
+    Item(const Table& x) : Value(std::in_place, x) {}
+    Item(ArrayOfTables&& x) : Value(std::in_place, std::move(x)) {}
+    Item(const ArrayOfTables& x) : Value(std::in_place, x) {}
+    Item(const Item&) = default;
+    Item(Item&&) noexcept = default;
+    Item& operator=(const Item&) = default;
+    Item& operator=(Item&&) noexcept = default;
+    ~Item() = default;
+
+    ItemKind kind() const {
+        switch (v.kind()) {
+            case SlotKind::Table:
+                return ItemKind::Table;
+            case SlotKind::ArrayOfTables:
+                return ItemKind::ArrayOfTables;
+            case SlotKind::None:
+                return ItemKind::None;
+            default:
+                return ItemKind::Value;
+        }
+    }
+    bool is_none() const { return v.kind() == SlotKind::None; }
+    bool is_value() const { return v.kind() < SlotKind::Table; }
+    bool is_table() const { return v.kind() == SlotKind::Table; }
+    bool is_array_of_tables() const { return v.kind() == SlotKind::ArrayOfTables; }
+
+    Value* as_value() { return is_value() ? static_cast<Value*>(this) : nullptr; }
+    const Value* as_value() const { return is_value() ? static_cast<const Value*>(this) : nullptr; }
+    Table* as_table() { return v.get_if<Table>(); }
+    const Table* as_table() const { return v.get_if<Table>(); }
+    ArrayOfTables* as_array_of_tables() { return v.get_if<ArrayOfTables>(); }
+    const ArrayOfTables* as_array_of_tables() const { return v.get_if<ArrayOfTables>(); }
 
     // Table-like: a Table, or an InlineTable value. Returns its entry map.
     EntryMap* table_like();
@@ -401,7 +685,21 @@ struct Entry {
     Item item;
 };
 
-inline Array::Array() = default;
+// The layout the slot relies on: every alternative is standard-layout with
+// `slot_kind` at the front, the largest take 56 bytes, and an Item is no
+// larger than a Value.
+static_assert(std::is_standard_layout_v<Formatted<DecodedText>> && std::is_standard_layout_v<Formatted<int64_t>> &&
+              std::is_standard_layout_v<Formatted<double>> && std::is_standard_layout_v<Formatted<bool>> &&
+              std::is_standard_layout_v<Formatted<Datetime>> && std::is_standard_layout_v<Array> &&
+              std::is_standard_layout_v<InlineTable> && std::is_standard_layout_v<Table> &&
+              std::is_standard_layout_v<ArrayOfTables> && std::is_standard_layout_v<NoneSlot> &&
+              std::is_standard_layout_v<Value>);
+static_assert(offsetof(Formatted<DecodedText>, slot_kind) == 0 && offsetof(Formatted<Datetime>, slot_kind) == 0 &&
+              offsetof(Array, slot_kind) == 0 && offsetof(InlineTable, slot_kind) == 0 &&
+              offsetof(Table, slot_kind) == 0 && offsetof(ArrayOfTables, slot_kind) == 0);
+static_assert(sizeof(Value) == 56 && sizeof(Item) == 56);
+
+inline Array::Array() noexcept = default;
 inline Array::Array(const Array&) = default;
 inline Array::Array(Array&&) noexcept = default;
 inline Array& Array::operator=(const Array&) = default;
@@ -410,7 +708,7 @@ inline Array::~Array() = default;
 inline size_t Array::len() const { return values.size(); }
 inline bool Array::is_empty() const { return values.empty(); }
 
-inline ArrayOfTables::ArrayOfTables() = default;
+inline ArrayOfTables::ArrayOfTables() noexcept = default;
 inline ArrayOfTables::ArrayOfTables(const ArrayOfTables&) = default;
 inline ArrayOfTables::ArrayOfTables(ArrayOfTables&&) noexcept = default;
 inline ArrayOfTables& ArrayOfTables::operator=(const ArrayOfTables&) = default;

@@ -324,7 +324,7 @@ void Assembler::header(Span prefix) {
         start_standard_table(parent);
         if (errors_.has_error()) return;
     }
-    std::vector<Entry>& entries = filling_.items.entries();
+    auto& entries = filling_.items.entries();
     entries.reserve(entries.size() + lines);
     filling_.decor = std::move(decor);
     filling_.implicit = false;

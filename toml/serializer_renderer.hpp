@@ -107,7 +107,7 @@ struct Renderer {
     }
 
     void value(const Value& v, std::string_view left, std::string_view right) {
-        std::visit(
+        v.v.visit(
             [&](const auto& x) {
                 using T = std::remove_cvref_t<decltype(x)>;
                 write_side(x.decor.prefix, left, out);
@@ -121,8 +121,7 @@ struct Renderer {
                     default_repr(x.value);
                 }
                 write_side(x.decor.suffix, right, out);
-            },
-            v.v);
+            });
     }
 
     void default_repr(std::string_view s) {
