@@ -32,7 +32,8 @@ dependencies = [
 
 [[package]]
 # the second{wide}
-name = "b"
+"name" = "b"
+'quoted {wide}' = 'q'
 info.a = 1
 version = "2.0"
 info.b = 2

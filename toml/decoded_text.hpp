@@ -27,6 +27,8 @@ public:
     }
 
     std::string_view view() const noexcept { return s_.view(); }
+    // Whether the text is borrowed (stands in someone else's memory).
+    bool is_borrowed() const noexcept { return s_.is_borrowed(); }
     operator std::string_view() const noexcept { return s_.view(); }
     operator std::string() const { return std::string(s_.view()); }
     std::string str() const { return std::string(s_.view()); }

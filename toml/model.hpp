@@ -84,19 +84,26 @@ private:
 
 // A TOML key (one part of a key path). Equality and lookup use `key` only.
 struct Key {
-    DecodedText key;            // decoded text
-    RawString repr;         // source spelling (quotes included), or absent
+    DecodedText key;        // decoded text
     Decor leaf_decor;       // around the key where it is the last part of its path
 
     Key() = default;
     explicit Key(std::string_view text) : key(text) {}
     Key(const Key& o);
     Key(Key&& o) noexcept
-        : key(std::move(o.key)), repr(std::move(o.repr)), leaf_decor(std::move(o.leaf_decor)),
-          dots_(std::exchange(o.dots_, 0)) {}
+        : key(std::move(o.key)), leaf_decor(std::move(o.leaf_decor)), extra_(std::exchange(o.extra_, 0)) {}
     Key& operator=(const Key& o);
     Key& operator=(Key&& o) noexcept;
-    ~Key() { release_dots(); }
+    ~Key() { release_extra(); }
+
+    // The source spelling (quotes included), if recorded.
+    bool has_repr() const noexcept;
+    std::string_view repr() const noexcept;  // empty when absent
+    // Records the spelling (an absent one forgets it). `key` must already
+    // hold the decoded text; a borrowed spelling must outlive this key.
+    void set_repr(RawString spelling);
+    // Takes over the spelling recorded for `o` (as a copy).
+    void copy_repr(const Key& o);
 
     // Around the key where it is an inner part, around "." (and, for the
     // last part of a dotted path, after the "." before it).
@@ -113,20 +120,31 @@ struct Key {
 
     // Forget the recorded spelling and decors (what replacing an entry does).
     void reset_format() {
-        repr.reset();
         leaf_decor.clear();
-        release_dots();
+        release_extra();
     }
 
 private:
-    struct Dots;
-    // Most keys have no written prefix and a dotted decor whose sides are
-    // each absent or empty: values 0-3 say which sides are empty (bit 0 the
-    // prefix, bit 1 the suffix). Anything else lives in an owned Dots block.
-    static constexpr uintptr_t kPlainDots = 4;
-    uintptr_t dots_ = 0;
-    Dots* dots_block() const noexcept { return dots_ >= kPlainDots ? reinterpret_cast<Dots*>(dots_) : nullptr; }
-    void release_dots() noexcept;
+    struct Extra;
+    // Most keys are spelled as their text reads (bare keys), or as that text
+    // between the quotes that stand around it in the source (quoted keys
+    // without escapes); they have no written prefix and a dotted decor whose
+    // sides are each absent or empty. Such a key keeps all that in the low
+    // bits of `extra_`: bits 0-1 say which dotted decor sides are empty (bit 0
+    // the prefix, bit 1 the suffix), bits 2-3 how the spelling reads
+    // (kNoRepr, kReprIsText, kReprQuotesText). Anything else lives in an
+    // owned Extra block (16-byte aligned, so never below kPlain).
+    static constexpr uintptr_t kPlain = 16;
+    static constexpr uintptr_t kDotBits = 3;
+    static constexpr uintptr_t kReprBits = 12;
+    static constexpr uintptr_t kNoRepr = 0;
+    static constexpr uintptr_t kReprIsText = 4;
+    static constexpr uintptr_t kReprQuotesText = 8;
+    uintptr_t extra_ = 0;
+    Extra* extra_block() const noexcept { return extra_ >= kPlain ? reinterpret_cast<Extra*>(extra_) : nullptr; }
+    Extra& make_extra_block();
+    RawString plain_repr() const;
+    void release_extra() noexcept;
 };
 
 enum class ValueKind : uint8_t { String, Integer, Float, Boolean, Datetime, Array, InlineTable };
@@ -697,7 +715,7 @@ static_assert(std::is_standard_layout_v<Formatted<DecodedText>> && std::is_stand
 static_assert(offsetof(Formatted<DecodedText>, slot_kind) == 0 && offsetof(Formatted<Datetime>, slot_kind) == 0 &&
               offsetof(Array, slot_kind) == 0 && offsetof(InlineTable, slot_kind) == 0 &&
               offsetof(Table, slot_kind) == 0 && offsetof(ArrayOfTables, slot_kind) == 0);
-static_assert(sizeof(Value) == 56 && sizeof(Item) == 56);
+static_assert(sizeof(Value) == 56 && sizeof(Item) == 56 && sizeof(Key) == 32);
 
 inline Array::Array() noexcept = default;
 inline Array::Array(const Array&) = default;

@@ -40,7 +40,7 @@ void Assembler::read_key() {
         p.span = e.span();
         decode_key_part(src_, p.span, e.quoting, errors_, key_text_);
         p.key.key = key_text(p.span);
-        p.key.repr = text(p.span);
+        p.key.set_repr(text(p.span));
         Decor dots;
         if (parts_.size() - first > 1) dots.prefix = text(blank_before);
         bool more = kind() == EventKind::KeySep;
@@ -67,7 +67,7 @@ void Assembler::report_cannot_extend(const Value& value, Span at) {
 bool same_inner_spelling(const Key& stored, const Key& written, bool after_dot) {
     const Decor& a = stored.dotted_decor();
     const Decor& b = written.dotted_decor();
-    return stored.repr.view() == written.repr.view() && a.suffix.view() == b.suffix.view() &&
+    return stored.repr() == written.repr() && a.suffix.view() == b.suffix.view() &&
            (!after_dot || a.prefix.view() == b.prefix.view());
 }
 
@@ -79,7 +79,7 @@ void Assembler::keep_written_spelling(Key& leaf) {
     prefix.reserve(written_.size());
     for (const Key* k : written_) {
         Key& copy = prefix.emplace_back(k->key);
-        copy.repr = k->repr;
+        copy.copy_repr(*k);
         copy.set_dotted_decor(k->dotted_decor());
     }
     leaf.set_written_prefix(std::move(prefix));
@@ -199,7 +199,7 @@ void Assembler::keep_spelling_below(Table& table, std::vector<const Key*>& path)
             prefix.reserve(path.size());
             for (const Key* k : path) {
                 Key& copy = prefix.emplace_back(k->key);
-                copy.repr = k->repr;
+                copy.copy_repr(*k);
                 copy.set_dotted_decor(k->dotted_decor());
             }
             e.key.set_written_prefix(std::move(prefix));

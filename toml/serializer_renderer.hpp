@@ -59,8 +59,8 @@ inline void write_side(const RawString& side, std::string_view fallback, RenderO
 
 // Reprs are written exactly, carriage returns included.
 inline void write_key_repr(const Key& key, RenderOutput& out) {
-    if (key.repr.is_present()) {
-        out.put(key.repr.view());
+    if (key.has_repr()) {
+        out.put(key.repr());
     } else {
         out.append_with([&](std::string& s) { default_key_repr(key.key, s); });
     }
