@@ -24,16 +24,16 @@ constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
 // allocate; a very large one is given back.
 constexpr size_t kKeptCapacity = 1 << 16;
 
-std::vector<detail::Event>& event_buffer(size_t text_size) {
-    thread_local std::vector<detail::Event> events;
+detail::EventList& event_buffer(size_t text_size) {
+    thread_local detail::EventList events;
     // Rarely more than one event per two bytes; pages never written are
     // never touched, so a generous reserve costs nothing.
     events.reserve(text_size / 2 + 16);
     return events;
 }
 
-void trim(std::vector<detail::Event>& events) {
-    if (events.capacity() > kKeptCapacity) std::vector<detail::Event>().swap(events);
+void trim(detail::EventList& events) {
+    if (events.capacity() > kKeptCapacity) detail::EventList().swap(events);
 }
 
 [[gnu::cold]] TomlError too_large() {
@@ -57,7 +57,7 @@ void trim(std::vector<detail::Event>& events) {
 std::variant<DocumentMut, TomlError> parse_document(std::string_view text, std::shared_ptr<const void> owner) {
     if (text.size() > kMaxSourceSize) return too_large();
     bool bom = text.substr(0, kByteOrderMark.size()) == kByteOrderMark;
-    std::vector<detail::Event>& events = event_buffer(text.size());
+    detail::EventList& events = event_buffer(text.size());
     ErrorSink errors;
     DocumentMut doc;
     bool carriage_returns = false;
@@ -82,7 +82,7 @@ std::variant<DocumentMut, TomlError> parse_document(std::string_view text) {
 
 std::variant<Value, TomlError> parse_value(std::string_view text) {
     if (text.size() > kMaxSourceSize) return too_large();
-    std::vector<detail::Event>& events = event_buffer(text.size());
+    detail::EventList& events = event_buffer(text.size());
     ErrorSink errors;
     Value value;
     if (detail::grammar_value(text, events, errors)) value = detail::assemble_value(text, events, errors);

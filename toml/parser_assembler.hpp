@@ -26,7 +26,7 @@ struct KeyPart {
 class Assembler {
 public:
     // `borrow`: recorded texts point into `source` instead of copying it.
-    Assembler(std::string_view source, const std::vector<Event>& events, ErrorSink& errors, bool borrow)
+    Assembler(std::string_view source, const EventList& events, ErrorSink& errors, bool borrow)
         : src_(source), ev_(events), errors_(errors), borrow_(borrow && RawString::addressable(source)) {}
 
     void document(DocumentMut& doc, bool bom);
@@ -97,7 +97,7 @@ private:
     void report_too_deep(Span at);
 
     std::string_view src_;
-    const std::vector<Event>& ev_;
+    const EventList& ev_;
     ErrorSink& errors_;
     bool borrow_;
     size_t i_ = 0;

@@ -393,13 +393,13 @@ void Assembler::finish_table() {
     }
 }
 
-void assemble_document(std::string_view source, const std::vector<Event>& events, bool bom,
+void assemble_document(std::string_view source, const EventList& events, bool bom,
                        ErrorSink& errors, DocumentMut& doc) {
     Assembler a(source, events, errors, true);
     a.document(doc, bom);
 }
 
-Value assemble_value(std::string_view source, const std::vector<Event>& events, ErrorSink& errors) {
+Value assemble_value(std::string_view source, const EventList& events, ErrorSink& errors) {
     Assembler a(source, events, errors, false);
     return a.value();
 }

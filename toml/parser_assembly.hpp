@@ -15,9 +15,9 @@ namespace toml::detail {
 
 // `bom` tells that the source starts with a byte-order mark (three bytes),
 // which is kept in the root table's decor prefix.
-void assemble_document(std::string_view source, const std::vector<Event>& events, bool bom,
+void assemble_document(std::string_view source, const EventList& events, bool bom,
                        ErrorSink& errors, DocumentMut& doc);
 
-Value assemble_value(std::string_view source, const std::vector<Event>& events, ErrorSink& errors);
+Value assemble_value(std::string_view source, const EventList& events, ErrorSink& errors);
 
 }  // namespace toml::detail

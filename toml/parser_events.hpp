@@ -6,8 +6,10 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
 #include "lexer.hpp"
+#include "parser_event_memory.hpp"
 #include "raw_string.hpp"
 
 namespace toml::detail {
@@ -42,5 +44,7 @@ struct Event {
     uint32_t count = 0;
     Span span() const { return Span{start, end}; }
 };
+
+using EventList = std::vector<Event, EventAllocator<Event>>;
 
 }  // namespace toml::detail

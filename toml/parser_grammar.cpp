@@ -210,7 +210,7 @@ void Grammar::key() {
     }
 }
 
-bool grammar_document(std::string_view source, size_t start, std::vector<Event>& events, ErrorSink& errors,
+bool grammar_document(std::string_view source, size_t start, EventList& events, ErrorSink& errors,
                       bool& carriage_returns) {
     events.clear();
     Grammar g(source, start, events, errors);
@@ -219,7 +219,7 @@ bool grammar_document(std::string_view source, size_t start, std::vector<Event>&
     return ok;
 }
 
-bool grammar_value(std::string_view source, std::vector<Event>& events, ErrorSink& errors) {
+bool grammar_value(std::string_view source, EventList& events, ErrorSink& errors) {
     events.clear();
     Grammar g(source, 0, events, errors);
     return g.value_fragment();

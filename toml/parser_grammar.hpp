@@ -15,10 +15,10 @@ namespace toml::detail {
 // A whole document, lexed from `start` (after a byte-order mark). Returns
 // false when an error was reported. `carriage_returns` tells whether a line
 // break held one.
-bool grammar_document(std::string_view source, size_t start, std::vector<Event>& events, ErrorSink& errors,
+bool grammar_document(std::string_view source, size_t start, EventList& events, ErrorSink& errors,
                       bool& carriage_returns);
 
 // Exactly one value and nothing after it.
-bool grammar_value(std::string_view source, std::vector<Event>& events, ErrorSink& errors);
+bool grammar_value(std::string_view source, EventList& events, ErrorSink& errors);
 
 }  // namespace toml::detail

@@ -34,7 +34,7 @@ inline Span point_at(uint32_t pos) { return Span{pos, pos}; }
 class Grammar {
 public:
     // Lexing starts at `start` (after a byte-order mark).
-    Grammar(std::string_view source, size_t start, std::vector<Event>& events, ErrorSink& errors)
+    Grammar(std::string_view source, size_t start, EventList& events, ErrorSink& errors)
         : src_(source), lexer_(source, start), out_(events), errors_(errors) {
         lexer_.next(cur_);
     }
@@ -107,7 +107,7 @@ private:
     Token peek_{};
     bool peeked_ = false;
     uint32_t taken_end_ = 0;  // end of the token before the current one
-    std::vector<Event>& out_;
+    EventList& out_;
     ErrorSink& errors_;
     uint32_t last_significant_end_ = 0;
     int depth_ = 0;
