@@ -198,6 +198,25 @@ def test_first_error_wins(text, expected):
     assert parse_error(text) == expected
 
 
+LONG_BODY = "".join(f"k{i} = {i}\n" for i in range(3000))
+
+
+@pytest.mark.parametrize(
+    "text, line, column, message",
+    [
+        # The grammar error at the end wins over the duplicate key at the start.
+        ("a = 1\na = 2\n" + LONG_BODY + "[t]\n" + LONG_BODY + "b = {", 6004, 6,
+         "unclosed inline table, expected `}`"),
+        ("a = 1\na = 2\n" + LONG_BODY + "[t]\n" + LONG_BODY + "[t]\n", 2, 1, "duplicate key"),
+        ("[t]\n" + LONG_BODY + "[u]\n" + LONG_BODY + "[t]\n", 6003, 2, "duplicate key"),
+    ],
+)
+def test_first_error_wins_in_long_documents(text, line, column, message):
+    report_lines = parse_error(text).splitlines()
+    assert report_lines[0] == f"TOML parse error at line {line}, column {column}"
+    assert report_lines[-1] == message
+
+
 def nested_arrays(depth):
     return "[" * depth + "]" * depth
 

@@ -2,6 +2,7 @@
 // text, then assemble; the first error reported anywhere is the one returned.
 #include "parser.hpp"
 
+#include <algorithm>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -26,9 +27,10 @@ constexpr size_t kKeptCapacity = 1 << 16;
 
 detail::EventList& event_buffer(size_t text_size) {
     thread_local detail::EventList events;
-    // Rarely more than one event per two bytes; pages never written are
-    // never touched, so a generous reserve costs nothing.
-    events.reserve(text_size / 2 + 16);
+    // Rarely more than one event per two bytes. A large document's events
+    // are mostly used up on the way (the grammar stage makes more room when
+    // they are not).
+    events.reserve(std::min(text_size / 2 + 16, kKeptCapacity));
     return events;
 }
 
@@ -59,13 +61,21 @@ std::variant<DocumentMut, TomlError> parse_document(std::string_view text, std::
     bool bom = text.substr(0, kByteOrderMark.size()) == kByteOrderMark;
     detail::EventList& events = event_buffer(text.size());
     ErrorSink errors;
+    // The assembly stage runs alongside; an error of the grammar stage, found
+    // even after some statements were assembled, is still the one reported.
+    ErrorSink assembly_errors;
     DocumentMut doc;
     bool carriage_returns = false;
-    if (detail::grammar_document(text, bom ? kByteOrderMark.size() : 0, events, errors, carriage_returns)) {
-        detail::assemble_document(text, events, bom, errors, doc);
+    {
+        detail::DocumentAssembly assembly(text, events, bom, assembly_errors, doc);
+        if (detail::grammar_document(text, bom ? kByteOrderMark.size() : 0, events, errors, carriage_returns,
+                                     &assembly)) {
+            assembly.finish();
+        }
     }
     trim(events);
     if (errors.has_error()) return error_from(text, errors);
+    if (assembly_errors.has_error()) return error_from(text, assembly_errors);
     doc.text_owner = std::move(owner);
     doc.source_text = text.data();
     doc.source_size = text.size();

@@ -30,6 +30,12 @@ public:
         : src_(source), ev_(events), errors_(errors), borrow_(borrow && RawString::addressable(source)) {}
 
     void document(DocumentMut& doc, bool bom);
+    // A document whose events come a run of statements at a time: start(),
+    // then statements() for each run, the last one ending with End.
+    void start(DocumentMut& doc, bool bom, uint32_t root_lines);
+    // Assembles the statements among events [cursor, end), then takes the
+    // cursor back by `end`: the owner of the list drops those events.
+    void statements(size_t end);
     // A single value, which lands one level below a table.
     Value value() {
         Value v;
@@ -110,6 +116,7 @@ private:
     // The keys of the path just descended, as written on the current line.
     std::vector<const Key*> written_;
 
+    DocumentMut* doc_ = nullptr;
     Table* root_ = nullptr;
     Table* current_ = nullptr;  // the root, or &filling_ after the first header
     int depth_ = 0;             // nesting depth of current_

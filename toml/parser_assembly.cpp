@@ -214,14 +214,22 @@ void Assembler::keep_spelling_below(Table& table, std::vector<const Key*>& path)
 }
 
 void Assembler::document(DocumentMut& doc, bool bom) {
+    start(doc, bom, ev_.back().count);
+    statements(ev_.size());
+}
+
+void Assembler::start(DocumentMut& doc, bool bom, uint32_t root_lines) {
+    doc_ = &doc;
     root_ = &doc.root_table();
     root_->doc_position.reset();
     if (bom) root_->decor.prefix = text(Span{0, 3});
-    root_->items.entries().reserve(ev_.back().count);
+    root_->items.entries().reserve(root_lines);
     current_ = root_;
-
     last_end_ = bom ? 3 : 0;
-    while (!errors_.has_error()) {
+}
+
+void Assembler::statements(size_t end) {
+    while (i_ < end && !errors_.has_error()) {
         switch (kind()) {
             case EventKind::StdTableOpen:
             case EventKind::ArrayTableOpen:
@@ -229,13 +237,15 @@ void Assembler::document(DocumentMut& doc, bool bom) {
                 break;
             case EventKind::End:
                 finish_table();
-                doc.trailing = text(gap());
+                doc_->trailing = text(gap());
                 return;
             default:
                 keyval_line(gap());
                 break;
         }
     }
+    // After an error nothing more is assembled.
+    i_ = i_ >= end ? i_ - end : 0;
 }
 
 void Assembler::keyval_line(Span prefix) {
@@ -398,6 +408,22 @@ void assemble_document(std::string_view source, const EventList& events, bool bo
     Assembler a(source, events, errors, true);
     a.document(doc, bom);
 }
+
+DocumentAssembly::DocumentAssembly(std::string_view source, const EventList& events, bool bom, ErrorSink& errors,
+                                   DocumentMut& doc)
+    : assembler_(std::make_unique<Assembler>(source, events, errors, true)), events_(events), doc_(doc), bom_(bom) {}
+
+DocumentAssembly::~DocumentAssembly() = default;
+
+void DocumentAssembly::statements(size_t end, uint32_t root_lines) {
+    if (!started_) {
+        assembler_->start(doc_, bom_, root_lines);
+        started_ = true;
+    }
+    assembler_->statements(end);
+}
+
+void DocumentAssembly::finish() { statements(events_.size(), events_.back().count); }
 
 Value assemble_value(std::string_view source, const EventList& events, ErrorSink& errors) {
     Assembler a(source, events, errors, false);

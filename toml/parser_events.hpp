@@ -5,6 +5,7 @@
 // except the line break that ends a key/value or header line (LineEnd).
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 
@@ -46,5 +47,19 @@ struct Event {
 };
 
 using EventList = std::vector<Event, EventAllocator<Event>>;
+
+// Takes the events of whole statements (key/value lines, headers) while the
+// grammar stage still runs: a large document's events are then used while they
+// are fresh in the cache, and the list stays short.
+class StatementSink {
+public:
+    // Events [0, end) of the list make whole statements, every count on them
+    // is final, and so is `root_lines` (the key/value lines before the first
+    // header). The grammar stage drops them from the list afterwards.
+    virtual void statements(size_t end, uint32_t root_lines) = 0;
+
+protected:
+    ~StatementSink() = default;
+};
 
 }  // namespace toml::detail

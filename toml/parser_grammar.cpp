@@ -2,6 +2,9 @@
 // comments and line breaks.
 #include "parser_grammar.hpp"
 
+#include <algorithm>
+#include <cstddef>
+
 #include "parser_grammar_impl.hpp"
 
 namespace toml::detail {
@@ -156,6 +159,8 @@ bool Grammar::header() {
     key();
     Span key_text{key_start, out_.back().end};
     if (previous_header != kNoHeader && opens_child_of(key_text, previous_key_)) ++out_[previous_header].count;
+    // Everything before this header is complete now.
+    if (sink_ != nullptr && header_event_ >= kHandOverFrom) hand_over();
     previous_key_ = key_text;
     skip_whitespace();
     const Token t = cur();
@@ -175,6 +180,18 @@ bool Grammar::header() {
         return fail("unclosed array table", after_last_significant(), {expect_literal("]]")});
     }
     return line_end();
+}
+
+void Grammar::hand_over() {
+    sink_->statements(header_event_, root_lines_);
+    out_.erase(out_.begin(), out_.begin() + static_cast<std::ptrdiff_t>(header_event_));
+    header_event_ = 0;
+}
+
+void Grammar::make_room() {
+    // The list kept between parses is small; past it, room for the whole text
+    // at once (rarely more than one event per two bytes).
+    out_.reserve(std::max(out_.capacity() * 2, src_.size() / 2 + 16));
 }
 
 // Whether a header key, as written, starts with the previous header's key and
@@ -211,9 +228,9 @@ void Grammar::key() {
 }
 
 bool grammar_document(std::string_view source, size_t start, EventList& events, ErrorSink& errors,
-                      bool& carriage_returns) {
+                      bool& carriage_returns, StatementSink* sink) {
     events.clear();
-    Grammar g(source, start, events, errors);
+    Grammar g(source, start, events, errors, sink);
     bool ok = g.document();
     carriage_returns = g.saw_carriage_return();
     return ok;

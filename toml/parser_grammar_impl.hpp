@@ -34,8 +34,9 @@ inline Span point_at(uint32_t pos) { return Span{pos, pos}; }
 class Grammar {
 public:
     // Lexing starts at `start` (after a byte-order mark).
-    Grammar(std::string_view source, size_t start, EventList& events, ErrorSink& errors)
-        : src_(source), lexer_(source, start), out_(events), errors_(errors) {
+    Grammar(std::string_view source, size_t start, EventList& events, ErrorSink& errors,
+            StatementSink* sink = nullptr)
+        : src_(source), lexer_(source, start), out_(events), errors_(errors), sink_(sink) {
         lexer_.next(cur_);
     }
 
@@ -64,8 +65,12 @@ private:
     }
 
     void emit(EventKind kind, uint32_t start, uint32_t end, Quoting q = Quoting::Unquoted) {
+        if (out_.size() == out_.capacity()) [[unlikely]] make_room();
         out_.push_back(Event{kind, q, start, end});
     }
+    [[gnu::noinline]] void make_room();
+    // Hands the statements before the current header to the sink.
+    void hand_over();
     void take(EventKind kind) {
         emit(kind, cur_.start, cur_.end);
         advance();
@@ -109,6 +114,10 @@ private:
     uint32_t taken_end_ = 0;  // end of the token before the current one
     EventList& out_;
     ErrorSink& errors_;
+    StatementSink* sink_;
+    // Statements are handed over once they make this many events: enough to
+    // make the call rare, few enough to stay in the cache.
+    static constexpr size_t kHandOverFrom = 1 << 12;
     uint32_t last_significant_end_ = 0;
     int depth_ = 0;
     // Key/value lines are counted on the latest header's opening event, or
