@@ -18,6 +18,11 @@ namespace toml {
 void decode_key_part(std::string_view source, Span span, Quoting quoting, ErrorSink& errors,
                      std::string& out);
 
+// Same, returning the decoded text: a view into `source` where the spelling
+// holds it verbatim (`in_source`), else into `scratch`.
+std::string_view decode_key_text(std::string_view source, Span span, Quoting quoting, ErrorSink& errors,
+                                 std::string& scratch, bool& in_source);
+
 // Decodes a scalar whose text is source[span] (for unquoted scalars, the
 // joined run of atoms, dots and single whitespace tokens) and builds the model
 // value into `out` (replacing what it held). Its repr and decor are absent. On

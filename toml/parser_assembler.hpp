@@ -70,9 +70,8 @@ private:
         }
         return RawString(std::string_view(src_.data() + s.start, s.size()));
     }
-    // The key text just decoded into key_text_ from the key part at `s`:
-    // borrowed from the source where it is spelled as it decodes.
-    DecodedText key_text(Span s) const;
+    // A decoded key text, borrowed where it is a view into the source.
+    DecodedText key_text(std::string_view decoded, bool in_source) const;
 
     // Appends the parts of the key at the cursor to parts_, decoding each.
     void read_key();

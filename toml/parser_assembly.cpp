@@ -17,17 +17,11 @@ constexpr size_t kMaxKeyParts = 80;
 
 }  // namespace
 
-DecodedText Assembler::key_text(Span s) const {
-    std::string_view spelled(src_.data() + s.start, s.size());
-    // A quoted key's text, when it has no escapes, is what stands between
-    // its quotes.
-    if (spelled.size() != key_text_.size() && spelled.size() >= 2) {
-        spelled = spelled.substr(1, spelled.size() - 2);
+DecodedText Assembler::key_text(std::string_view decoded, bool in_source) const {
+    if (borrow_ && in_source && decoded.size() <= RawString::kBorrowMax) {
+        return DecodedText::borrowed(RawString::borrowed_unchecked(decoded.data(), decoded.size()));
     }
-    if (borrow_ && spelled == key_text_ && spelled.size() <= RawString::kBorrowMax) {
-        return DecodedText::borrowed(RawString::borrowed_unchecked(spelled.data(), spelled.size()));
-    }
-    return DecodedText(key_text_);
+    return DecodedText(decoded);
 }
 
 void Assembler::read_key() {
@@ -38,8 +32,9 @@ void Assembler::read_key() {
         const Event& e = take();
         KeyPart& p = parts_.emplace_back();
         p.span = e.span();
-        decode_key_part(src_, p.span, e.quoting, errors_, key_text_);
-        p.key.key = key_text(p.span);
+        bool in_source = false;
+        std::string_view decoded = decode_key_text(src_, p.span, e.quoting, errors_, key_text_, in_source);
+        p.key.key = key_text(decoded, in_source);
         p.key.repr = text(p.span);
         Decor dots;
         if (parts_.size() - first > 1) dots.prefix = text(blank_before);
