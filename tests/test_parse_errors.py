@@ -30,6 +30,9 @@ GRAMMAR_ERRORS = [
     ("[a\n", report(1, 3, "[a", "unclosed table, expected `]`")),
     ("[a b]\n", report(1, 3, "[a b]", "unclosed table, expected `]`")),
     ("[[a]\n", report(1, 5, "[[a]", "unclosed array table, expected `]`")),
+    # Brackets apart are not a double bracket.
+    ("[ [a]]\n", report(1, 3, "[ [a]]", "invalid table, expected key")),
+    ("[[a] ]\n", report(1, 5, "[[a] ]", "unclosed array table, expected `]`")),
     ("[[a\n", report(1, 4, "[[a", "unclosed array table, expected `]]`")),
     ("a\n", report(1, 2, "a", "key with no value, expected `=`")),
     ("a b = 1\n", report(1, 3, "a b = 1", "key with no value, expected `=`")),
@@ -267,6 +270,7 @@ needs_item_parse = pytest.mark.skipif(
     [
         (" 0xFF", report(1, 1, " 0xFF", "string values must be quoted, expected literal string", carets=5)),
         ("0xFF ", report(1, 5, "0xFF ", "unexpected content, expected nothing")),
+        (" ,", report(1, 1, " ,", "unexpected content, expected nothing")),
         ("1 2", report(1, 1, "1 2", "string values must be quoted, expected literal string", carets=3)),
         ("a = 1", report(1, 2, "a = 1", "unexpected content, expected nothing")),
         ("[1, 2", report(1, 6, "[1, 2", "unclosed array, expected `]`")),

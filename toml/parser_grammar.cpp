@@ -13,9 +13,6 @@ bool Grammar::document() {
     for (;;) {
         const Token t = cur();
         switch (t.kind) {
-            case TokenKind::Whitespace:
-                advance();
-                break;
             case TokenKind::Newline:
                 if (!newline()) return false;
                 break;
@@ -44,9 +41,19 @@ bool Grammar::document() {
 }
 
 bool Grammar::value_fragment() {
-    if (!value(false)) return false;
+    const Token first = cur();
+    if (first.after_blank) {
+        // Blank space before the value belongs to it: as part of a scalar,
+        // which then fails to decode, or else as unexpected content.
+        if (first.kind != TokenKind::Atom) return fail("unexpected content", point_at(taken_end_), {});
+        unquoted_scalar(taken_end_);
+    } else if (!value(false)) {
+        return false;
+    }
     const Token t = cur();
-    if (t.kind != TokenKind::End) return fail("unexpected content", point_at(t.start), {});
+    if (t.kind != TokenKind::End || t.after_blank) {
+        return fail("unexpected content", point_at(t.after_blank ? taken_end_ : t.start), {});
+    }
     emit(EventKind::End, t.start, t.end);
     return true;
 }
@@ -55,9 +62,6 @@ bool Grammar::value_fragment() {
 bool Grammar::trivia() {
     for (;;) {
         switch (cur().kind) {
-            case TokenKind::Whitespace:
-                advance();
-                break;
             case TokenKind::Newline:
                 if (!newline()) return false;
                 break;
@@ -99,7 +103,6 @@ bool Grammar::newline() {
 
 // After a key/value or a header: blank space, a comment, then the line break.
 bool Grammar::line_end() {
-    skip_whitespace();
     bool had_comment = false;
     if (cur().kind == TokenKind::Comment) {
         if (!comment()) return false;
@@ -126,21 +129,19 @@ bool Grammar::keyval_line() {
     }
     bool starts_with_dot = cur().kind == TokenKind::Dot;
     key();
-    skip_whitespace();
     const Token t = cur();
     if (t.kind != TokenKind::Equals) {
         return fail(starts_with_dot ? "missing value for key" : "key with no value", point_at(t.start),
                     {expect_literal("=")});
     }
     take_significant(EventKind::KeyValSep);
-    skip_whitespace();
     if (!value(false)) return false;
     return line_end();
 }
 
 bool Grammar::header() {
     const Token open = cur();
-    bool array_table = next().kind == TokenKind::LeftBracket;
+    bool array_table = next().kind == TokenKind::LeftBracket && !next().after_blank;
     size_t previous_header = header_event_;
     header_event_ = out_.size();
     if (array_table) {
@@ -151,7 +152,6 @@ bool Grammar::header() {
     } else {
         take_significant(EventKind::StdTableOpen);
     }
-    skip_whitespace();
     if (!starts_key(cur().kind)) {
         return fail("invalid table", point_at(cur().start), {expect_description("key")});
     }
@@ -162,14 +162,13 @@ bool Grammar::header() {
     // Everything before this header is complete now.
     if (sink_ != nullptr && header_event_ >= kHandOverFrom) hand_over();
     previous_key_ = key_text;
-    skip_whitespace();
     const Token t = cur();
     if (!array_table) {
         if (t.kind != TokenKind::RightBracket) {
             return fail("unclosed table", after_last_significant(), {expect_literal("]")});
         }
         take_significant(EventKind::StdTableClose);
-    } else if (t.kind == TokenKind::RightBracket && next().kind == TokenKind::RightBracket) {
+    } else if (t.kind == TokenKind::RightBracket && next().kind == TokenKind::RightBracket && !next().after_blank) {
         emit(EventKind::ArrayTableClose, t.start, next().end);
         last_significant_end_ = next().end;
         advance();
@@ -219,11 +218,8 @@ void Grammar::key() {
         } else {
             emit(EventKind::SimpleKey, t.start, t.start, Quoting::Unquoted);
         }
-        TokenKind after = cur().kind == TokenKind::Whitespace ? next().kind : cur().kind;
-        if (after != TokenKind::Dot) return;
-        skip_whitespace();
+        if (cur().kind != TokenKind::Dot) return;
         take_significant(EventKind::KeySep);
-        skip_whitespace();
     }
 }
 

@@ -81,9 +81,6 @@ private:
         last_significant_end_ = cur().end;
         take(kind);
     }
-    void skip_whitespace() {
-        if (cur_.kind == TokenKind::Whitespace) advance();
-    }
     Span after_last_significant() const { return point_at(last_significant_end_); }
 
     bool fail(std::string_view description, Span where, std::initializer_list<Expect> expected) {
@@ -100,7 +97,7 @@ private:
     bool opens_child_of(Span key, Span previous) const;
     void key();
     bool value(bool in_inline_table);
-    void unquoted_scalar();
+    void unquoted_scalar(uint32_t start);
     bool enter_nesting(const Token& open);
     bool array();
     bool inline_table();
