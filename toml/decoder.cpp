@@ -70,26 +70,26 @@ namespace {
 
 // The content of a string token that holds its decoded text verbatim: closed
 // by its delimiter, with no escape and nothing that decoding would report or
-// change. Otherwise false, and decoding finds out what the token holds.
-bool verbatim_string(std::string_view t, Quoting quoting, std::string_view& content) {
-    size_t quotes = 1;
-    char quote = '"';
-    const std::array<bool, 256>* stops = &kBasicStops;
-    switch (quoting) {
-        case Quoting::Basic: break;
-        case Quoting::Literal: quote = '\''; stops = &kLiteralStops; break;
-        case Quoting::MlBasic: quotes = 3; stops = &kMlBasicStops; break;
-        case Quoting::MlLiteral: quotes = 3; quote = '\''; stops = &kMlLiteralStops; break;
-        default: return false;
-    }
+// change. Otherwise false, and decoding finds out what the token holds. The
+// lexer has looked into single-line strings already (`plain`).
+bool verbatim_string(std::string_view t, Quoting quoting, bool plain, std::string_view& content) {
     const size_t n = t.size();
-    if (n < 2 * quotes) return false;
-    for (size_t k = 0; k < quotes; ++k) {
+    if (quoting == Quoting::Basic || quoting == Quoting::Literal) {
+        const char quote = quoting == Quoting::Basic ? '"' : '\'';
+        if (!plain || n < 2 || t[n - 1] != quote) return false;
+        content = t.substr(1, n - 2);
+        return true;
+    }
+    if (quoting != Quoting::MlBasic && quoting != Quoting::MlLiteral) return false;
+    const char quote = quoting == Quoting::MlBasic ? '"' : '\'';
+    if (n < 6) return false;
+    for (size_t k = 0; k < 3; ++k) {
         if (t[k] != quote || t[n - 1 - k] != quote) return false;
     }
-    const size_t start = quotes == 3 ? skip_first_line_break(t, 3) : 1;
-    const size_t end = n - quotes;
-    if (start > end || plain_run_end(t.substr(0, end), start, *stops) != end) return false;
+    const size_t start = skip_first_line_break(t, 3);
+    const size_t end = n - 3;
+    const std::array<bool, 256>& stops = quoting == Quoting::MlBasic ? kMlBasicStops : kMlLiteralStops;
+    if (start > end || plain_run_end(t.substr(0, end), start, stops) != end) return false;
     content = t.substr(start, end - start);
     return true;
 }
@@ -103,13 +103,13 @@ bool is_bare_key(std::string_view t) {
 
 }  // namespace
 
-std::string_view decode_key_text(std::string_view source, Span span, Quoting quoting, ErrorSink& errors,
-                                 std::string& scratch, bool& in_source) {
+std::string_view decode_key_text(std::string_view source, Span span, Quoting quoting, bool plain,
+                                 ErrorSink& errors, std::string& scratch, bool& in_source) {
     std::string_view t = source.substr(span.start, span.size());
     std::string_view content;
     in_source = quoting == Quoting::Unquoted ? is_bare_key(t)
                                              : (quoting == Quoting::Basic || quoting == Quoting::Literal) &&
-                                                   verbatim_string(t, quoting, content);
+                                                   verbatim_string(t, quoting, plain, content);
     if (in_source) return quoting == Quoting::Unquoted ? t : content;
     decode_key_part(source, span, quoting, errors, scratch);
     return scratch;
@@ -137,8 +137,8 @@ bool verbatim_in(std::string_view t, Quoting quoting, std::string_view decoded, 
 
 }  // namespace
 
-void decode_scalar(std::string_view source, Span span, Quoting quoting, ErrorSink& errors, Value& out,
-                   std::string& scratch, bool borrow) {
+void decode_scalar(std::string_view source, Span span, Quoting quoting, bool plain, ErrorSink& errors,
+                   Value& out, std::string& scratch, bool borrow) {
     std::string_view t = source.substr(span.start, span.size());
     Reporter r(errors, span.start);
     if (quoting == Quoting::Unquoted) {
@@ -146,7 +146,7 @@ void decode_scalar(std::string_view source, Span span, Quoting quoting, ErrorSin
         return;
     }
     std::string_view content;
-    if (verbatim_string(t, quoting, content)) {
+    if (verbatim_string(t, quoting, plain, content)) {
         if (borrow && content.size() <= RawString::kBorrowMax) {
             out.v.emplace<Formatted<DecodedText>>(
                 DecodedText::borrowed(RawString::borrowed_unchecked(content.data(), content.size())));

@@ -36,7 +36,9 @@ struct Token {
     uint32_t start;
     uint32_t end;
     TokenKind kind;
-    bool plain = false;  // a comment without control characters (tabs aside)
+    // A comment without control characters (tabs aside); a single-line string
+    // without them and without escapes.
+    bool plain = false;
     // Blank space (spaces and tabs) stands right before the token; it runs
     // from the end of the token before.
     bool after_blank = false;
@@ -50,8 +52,9 @@ Quoting quoting_of(TokenKind kind);
 namespace lexer_detail {
 
 // Ends of the tokens that span many bytes, for a token starting at `i`.
-size_t scan_basic(std::string_view s, size_t i);
-size_t scan_literal(std::string_view s, size_t i);
+// `plain`: the string holds no escape and no control character but tabs.
+size_t scan_basic(std::string_view s, size_t i, bool& plain);
+size_t scan_literal(std::string_view s, size_t i, bool& plain);
 size_t scan_multiline(std::string_view s, size_t i, char quote, bool escapes);
 size_t scan_comment(std::string_view s, size_t i, bool& plain);
 size_t scan_atom(std::string_view s, size_t i);
@@ -130,13 +133,21 @@ public:
                 if (triple(start, '"')) {
                     return put(out, TokenKind::MlBasicString, start, scan_multiline(text_, start, '"', true), blank);
                 }
-                return put(out, kind, start, scan_basic(text_, start), blank);
+                {
+                    bool plain;
+                    size_t end = scan_basic(text_, start, plain);
+                    return put(out, kind, start, end, blank, plain);
+                }
             case TokenKind::LiteralString:
                 if (triple(start, '\'')) {
                     return put(out, TokenKind::MlLiteralString, start, scan_multiline(text_, start, '\'', false),
                                blank);
                 }
-                return put(out, kind, start, scan_literal(text_, start), blank);
+                {
+                    bool plain;
+                    size_t end = scan_literal(text_, start, plain);
+                    return put(out, kind, start, end, blank, plain);
+                }
             default:  // one-byte punctuation
                 return put(out, kind, start, start + 1, blank);
         }

@@ -33,7 +33,7 @@ void Assembler::read_key() {
         KeyPart& p = parts_.emplace_back();
         p.span = e.span();
         bool in_source = false;
-        std::string_view decoded = decode_key_text(src_, p.span, e.quoting, errors_, key_text_, in_source);
+        std::string_view decoded = decode_key_text(src_, p.span, e.quoting, e.plain, errors_, key_text_, in_source);
         p.key.key = key_text(decoded, in_source);
         p.key.repr = text(p.span);
         Decor dots;

@@ -36,6 +36,9 @@ enum class EventKind : uint8_t {
 struct Event {
     EventKind kind;
     Quoting quoting;
+    // Key parts and scalars: a single-line string without escapes and
+    // control characters (tabs aside).
+    bool plain = false;
     uint32_t start;
     uint32_t end;
     // Openings of arrays and inline tables: the number of elements or entries.

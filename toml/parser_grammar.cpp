@@ -212,7 +212,7 @@ void Grammar::key() {
     for (;;) {
         const Token t = cur();
         if (t.kind == TokenKind::Atom || is_string_token(t.kind)) {
-            emit(EventKind::SimpleKey, t.start, t.end, quoting_of(t.kind));
+            emit(EventKind::SimpleKey, t.start, t.end, quoting_of(t.kind), t.plain);
             last_significant_end_ = t.end;
             advance();
         } else {

@@ -64,9 +64,9 @@ private:
         }
     }
 
-    void emit(EventKind kind, uint32_t start, uint32_t end, Quoting q = Quoting::Unquoted) {
+    void emit(EventKind kind, uint32_t start, uint32_t end, Quoting q = Quoting::Unquoted, bool plain = false) {
         if (out_.size() == out_.capacity()) [[unlikely]] make_room();
-        out_.push_back(Event{kind, q, start, end});
+        out_.push_back(Event{kind, q, plain, start, end});
     }
     [[gnu::noinline]] void make_room();
     // Hands the statements before the current header to the sink.

@@ -21,7 +21,7 @@ bool Grammar::value(bool in_inline_table) {
         case TokenKind::MlBasicString:
         case TokenKind::LiteralString:
         case TokenKind::MlLiteralString:
-            emit(EventKind::Scalar, t.start, t.end, quoting_of(t.kind));
+            emit(EventKind::Scalar, t.start, t.end, quoting_of(t.kind), t.plain);
             last_significant_end_ = t.end;
             advance();
             return true;
