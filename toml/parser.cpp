@@ -1,5 +1,7 @@
-// The parse pipeline: run the grammar (lexing as it goes) over the whole
-// text, then assemble; the first error reported anywhere is the one returned.
+// The parse pipeline: the grammar stage (lexing as it goes) runs over the
+// whole text and hands runs of complete statements to the assembly stage on
+// the way; a grammar error outranks any assembly error, and within a stage
+// the first error reported is the one returned.
 #include "parser.hpp"
 
 #include <algorithm>

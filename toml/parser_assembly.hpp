@@ -16,8 +16,9 @@
 
 namespace toml::detail {
 
-// `bom` tells that the source starts with a byte-order mark (three bytes),
-// which is kept in the root table's decor prefix.
+// A document from all its events at once (for timing the stages apart; the
+// parser itself uses DocumentAssembly). `bom` tells that the source starts
+// with a byte-order mark (three bytes), kept in the root table's decor prefix.
 void assemble_document(std::string_view source, const EventList& events, bool bom,
                        ErrorSink& errors, DocumentMut& doc);
 
