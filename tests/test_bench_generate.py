@@ -14,6 +14,8 @@ from pathlib import Path
 
 import pytest
 
+from quillon import Document
+
 tomllib = pytest.importorskip("tomllib")
 
 BENCH_DIR = Path(__file__).resolve().parent.parent / "bench"
@@ -50,6 +52,16 @@ def leaves(node):
             yield from leaves(value)
     else:
         yield node
+
+
+def test_sample_reads_as_the_standard_library_reads_it_and_renders_stably(sample):
+    text, plain = sample
+    # repr: nan is not equal to itself.
+    assert repr(Document.parse(text).value) == repr(plain)
+    # Rendering regroups interleaved dotted keys of inline tables, once.
+    once = Document.parse(text).as_toml()
+    assert Document.parse(once).as_toml() == once
+    assert repr(Document.parse(once).value) == repr(plain)
 
 
 @pytest.mark.parametrize("seed", [generate.DEFAULT_SEED, 0, 7])

@@ -30,6 +30,9 @@ GRAMMAR_ERRORS = [
     ("[a\n", report(1, 3, "[a", "unclosed table, expected `]`")),
     ("[a b]\n", report(1, 3, "[a b]", "unclosed table, expected `]`")),
     ("[[a]\n", report(1, 5, "[[a]", "unclosed array table, expected `]`")),
+    # Brackets apart are not a double bracket.
+    ("[ [a]]\n", report(1, 3, "[ [a]]", "invalid table, expected key")),
+    ("[[a] ]\n", report(1, 5, "[[a] ]", "unclosed array table, expected `]`")),
     ("[[a\n", report(1, 4, "[[a", "unclosed array table, expected `]]`")),
     ("a\n", report(1, 2, "a", "key with no value, expected `=`")),
     ("a b = 1\n", report(1, 3, "a b = 1", "key with no value, expected `=`")),
@@ -198,6 +201,25 @@ def test_first_error_wins(text, expected):
     assert parse_error(text) == expected
 
 
+LONG_BODY = "".join(f"k{i} = {i}\n" for i in range(3000))
+
+
+@pytest.mark.parametrize(
+    "text, line, column, message",
+    [
+        # The grammar error at the end wins over the duplicate key at the start.
+        ("a = 1\na = 2\n" + LONG_BODY + "[t]\n" + LONG_BODY + "b = {", 6004, 6,
+         "unclosed inline table, expected `}`"),
+        ("a = 1\na = 2\n" + LONG_BODY + "[t]\n" + LONG_BODY + "[t]\n", 2, 1, "duplicate key"),
+        ("[t]\n" + LONG_BODY + "[u]\n" + LONG_BODY + "[t]\n", 6003, 2, "duplicate key"),
+    ],
+)
+def test_first_error_wins_in_long_documents(text, line, column, message):
+    report_lines = parse_error(text).splitlines()
+    assert report_lines[0] == f"TOML parse error at line {line}, column {column}"
+    assert report_lines[-1] == message
+
+
 def nested_arrays(depth):
     return "[" * depth + "]" * depth
 
@@ -248,6 +270,7 @@ needs_item_parse = pytest.mark.skipif(
     [
         (" 0xFF", report(1, 1, " 0xFF", "string values must be quoted, expected literal string", carets=5)),
         ("0xFF ", report(1, 5, "0xFF ", "unexpected content, expected nothing")),
+        (" ,", report(1, 1, " ,", "unexpected content, expected nothing")),
         ("1 2", report(1, 1, "1 2", "string values must be quoted, expected literal string", carets=3)),
         ("a = 1", report(1, 2, "a = 1", "unexpected content, expected nothing")),
         ("[1, 2", report(1, 6, "[1, 2", "unclosed array, expected `]`")),

@@ -3,6 +3,7 @@ wherever the interesting byte falls (the scanners look at several bytes at a
 time); the standard library's reader is the reference for values."""
 import datetime
 import gc
+import random
 import re
 import tomllib
 
@@ -229,3 +230,21 @@ def test_long_text_with_one_wide_character_anywhere(offset, char):
     doc = Document.parse(text)
     assert doc.value == {"s": body}
     assert doc.as_toml() == text
+
+
+def test_random_strings_and_quoted_keys_read_as_the_standard_library_reads_them():
+    rng = random.Random(20240611)
+    pieces = ["a", "é", " ", "\t", "\\\\", '\\"', "\\n", "\\u00e9", "'", '"', "\x01", "\x7f", "#", "\\", "\r\n"]
+    for _ in range(120):
+        body = "".join(rng.choice(pieces) for _ in range(rng.randint(0, 10)))
+        for quote in ['"', "'", '"""', "'''"]:
+            for text in (f"k = {quote}{body}{quote}\n", f"{quote}{body}{quote} = 1\n"):
+                try:
+                    expected = tomllib.loads(text)
+                except tomllib.TOMLDecodeError:
+                    expected = None
+                try:
+                    got = Document.parse(text).value
+                except ValueError:
+                    got = None
+                assert got == expected, repr(text)

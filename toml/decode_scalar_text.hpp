@@ -18,7 +18,20 @@ namespace toml::decode_detail {
 
 inline bool is_sign(char c) { return c == '+' || c == '-'; }
 
-inline bool has_blank(std::string_view t) { return t.find_first_of(" \t") != std::string_view::npos; }
+// (Plain loops: find_first_of looks each byte up in the set with memchr.)
+inline bool has_blank(std::string_view t) {
+    for (char c : t) {
+        if (c == ' ' || c == '\t') return true;
+    }
+    return false;
+}
+
+inline bool has_float_mark(std::string_view t, size_t from) {
+    for (size_t k = from; k < t.size(); ++k) {
+        if (t[k] == '.' || t[k] == 'e' || t[k] == 'E') return true;
+    }
+    return false;
+}
 
 // Text that is no scalar at all: most likely a string without its quotes.
 inline Value report_unquoted_text(std::string_view t, Reporter& r) {
@@ -267,7 +280,7 @@ inline Value decode_number(std::string_view t, size_t s, bool negative, Reporter
     size_t k = s;
     while (k < n && is_digit(t[k])) ++k;
     if (k < n && (t[k] == '-' || t[k] == ':')) return decode_datetime_text(t, r);
-    if (t.find_first_of(".eE", s) != std::string_view::npos) return decode_float(t, s, negative, r);
+    if (has_float_mark(t, s)) return decode_float(t, s, negative, r);
     if (digit_run_end(t, s) == n) return decode_decimal_integer(t, s, negative, r);
     return report_unquoted_text(t, r);
 }

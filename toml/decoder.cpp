@@ -68,6 +68,55 @@ void decode_key_part(std::string_view source, Span span, Quoting quoting, ErrorS
 
 namespace {
 
+// The content of a string token that holds its decoded text verbatim: closed
+// by its delimiter, with no escape and nothing that decoding would report or
+// change. Otherwise false, and decoding finds out what the token holds. The
+// lexer has looked into single-line strings already (`plain`).
+bool verbatim_string(std::string_view t, Quoting quoting, bool plain, std::string_view& content) {
+    const size_t n = t.size();
+    if (quoting == Quoting::Basic || quoting == Quoting::Literal) {
+        const char quote = quoting == Quoting::Basic ? '"' : '\'';
+        if (!plain || n < 2 || t[n - 1] != quote) return false;
+        content = t.substr(1, n - 2);
+        return true;
+    }
+    if (quoting != Quoting::MlBasic && quoting != Quoting::MlLiteral) return false;
+    const char quote = quoting == Quoting::MlBasic ? '"' : '\'';
+    if (n < 6) return false;
+    for (size_t k = 0; k < 3; ++k) {
+        if (t[k] != quote || t[n - 1 - k] != quote) return false;
+    }
+    const size_t start = skip_first_line_break(t, 3);
+    const size_t end = n - 3;
+    const std::array<bool, 256>& stops = quoting == Quoting::MlBasic ? kMlBasicStops : kMlLiteralStops;
+    if (start > end || plain_run_end(t.substr(0, end), start, stops) != end) return false;
+    content = t.substr(start, end - start);
+    return true;
+}
+
+bool is_bare_key(std::string_view t) {
+    for (char c : t) {
+        if (!is_bare_key_char(c)) return false;
+    }
+    return !t.empty();
+}
+
+}  // namespace
+
+std::string_view decode_key_text(std::string_view source, Span span, Quoting quoting, bool plain,
+                                 ErrorSink& errors, std::string& scratch, bool& in_source) {
+    std::string_view t = source.substr(span.start, span.size());
+    std::string_view content;
+    in_source = quoting == Quoting::Unquoted ? is_bare_key(t)
+                                             : (quoting == Quoting::Basic || quoting == Quoting::Literal) &&
+                                                   verbatim_string(t, quoting, plain, content);
+    if (in_source) return quoting == Quoting::Unquoted ? t : content;
+    decode_key_part(source, span, quoting, errors, scratch);
+    return scratch;
+}
+
+namespace {
+
 // Where a decoded string stands verbatim in its token `t`, if it does: between
 // the quotes, after the line break that opens a multi-line string.
 bool verbatim_in(std::string_view t, Quoting quoting, std::string_view decoded, std::string_view& at) {
@@ -88,12 +137,22 @@ bool verbatim_in(std::string_view t, Quoting quoting, std::string_view decoded, 
 
 }  // namespace
 
-void decode_scalar(std::string_view source, Span span, Quoting quoting, ErrorSink& errors, Value& out,
-                   std::string& scratch, bool borrow) {
+void decode_scalar(std::string_view source, Span span, Quoting quoting, bool plain, ErrorSink& errors,
+                   Value& out, std::string& scratch, bool borrow) {
     std::string_view t = source.substr(span.start, span.size());
     Reporter r(errors, span.start);
     if (quoting == Quoting::Unquoted) {
         out = decode_unquoted(t, r);
+        return;
+    }
+    std::string_view content;
+    if (verbatim_string(t, quoting, plain, content)) {
+        if (borrow && content.size() <= RawString::kBorrowMax) {
+            out.v.emplace<Formatted<DecodedText>>(
+                DecodedText::borrowed(RawString::borrowed_unchecked(content.data(), content.size())));
+        } else {
+            out.v.emplace<Formatted<DecodedText>>(DecodedText(content));
+        }
         return;
     }
     scratch.clear();

@@ -18,13 +18,19 @@ namespace toml {
 void decode_key_part(std::string_view source, Span span, Quoting quoting, ErrorSink& errors,
                      std::string& out);
 
+// Same, returning the decoded text: a view into `source` where the spelling
+// holds it verbatim (`in_source`), else into `scratch`. `plain`: the lexer
+// found a single-line string free of escapes and control characters.
+std::string_view decode_key_text(std::string_view source, Span span, Quoting quoting, bool plain,
+                                 ErrorSink& errors, std::string& scratch, bool& in_source);
+
 // Decodes a scalar whose text is source[span] (for unquoted scalars, the
 // joined run of atoms, dots and single whitespace tokens) and builds the model
 // value into `out` (replacing what it held). Its repr and decor are absent. On
 // error `out` becomes a String value and the error is reported. `scratch` is
-// room for decoding strings; with `borrow`, a string whose token holds its
+// room for decoding strings; `plain` as for keys; with `borrow`, a string whose token holds its
 // text verbatim points into `source` (which the caller keeps alive).
-void decode_scalar(std::string_view source, Span span, Quoting quoting, ErrorSink& errors, Value& out,
-                   std::string& scratch, bool borrow);
+void decode_scalar(std::string_view source, Span span, Quoting quoting, bool plain, ErrorSink& errors,
+                   Value& out, std::string& scratch, bool borrow);
 
 }  // namespace toml

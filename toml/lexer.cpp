@@ -10,15 +10,15 @@ namespace toml {
 
 namespace {
 
-constexpr scan::Table make_table(std::initializer_list<unsigned char> bytes) {
-    scan::Table t{};
+constexpr scan::Table make_table(std::initializer_list<unsigned char> bytes, scan::Table t = {}) {
     for (unsigned char c : bytes) t[c] = true;
     return t;
 }
 // Bytes that end an atom.
 constexpr scan::Table kAtomStop = make_table({'\t', '\n', '\r', ' ', '#', ',', '.', '=', '[', ']', '{', '}'});
-constexpr scan::Table kBasicEnds = make_table({'\\', '"', '\n'});
-constexpr scan::Table kLiteralEnds = make_table({'\'', '\n'});
+// Control characters stop the scan too, to tell plain strings apart.
+constexpr scan::Table kBasicEnds = make_table({'\\', '"'}, scan::kControls);
+constexpr scan::Table kLiteralEnds = make_table({'\''}, scan::kControls);
 constexpr scan::Table kMlBasicEnds = make_table({'\\', '"'});
 constexpr scan::Table kMlLiteralEnds = make_table({'\''});
 
@@ -35,9 +35,10 @@ size_t scan_atom(std::string_view s, size_t i) {
 
 // A single-line basic string ends after the closing quote, or before the line
 // feed / at the end when unclosed.
-size_t scan_basic(std::string_view s, size_t i) {
+size_t scan_basic(std::string_view s, size_t i, bool& plain) {
     const size_t n = s.size();
-    auto flag = [](uint64_t w) { return scan::equal(w, '\\') | scan::equal(w, '"') | scan::equal(w, '\n'); };
+    auto flag = [](uint64_t w) { return scan::flag_controls(w) | scan::equal(w, '\\') | scan::equal(w, '"'); };
+    plain = true;
     size_t j = i + 1;
     for (;;) {
         j = scan::find_first(s.data(), j, n, kBasicEnds, flag);
@@ -45,16 +46,30 @@ size_t scan_basic(std::string_view s, size_t i) {
         char c = s[j];
         if (c == '"') return j + 1;
         if (c == '\n') return j;
-        // A backslash: an escaped backslash or quote is skipped whole.
+        plain = false;
+        if (c != '\\') {
+            ++j;
+            continue;
+        }
+        // An escaped backslash or quote is skipped whole.
         j += (j + 1 < n && (s[j + 1] == '\\' || s[j + 1] == '"')) ? 2 : 1;
     }
 }
 
-size_t scan_literal(std::string_view s, size_t i) {
-    auto flag = [](uint64_t w) { return scan::equal(w, '\'') | scan::equal(w, '\n'); };
-    size_t j = scan::find_first(s.data(), i + 1, s.size(), kLiteralEnds, flag);
-    if (j >= s.size()) return s.size();
-    return s[j] == '\'' ? j + 1 : j;
+size_t scan_literal(std::string_view s, size_t i, bool& plain) {
+    const size_t n = s.size();
+    auto flag = [](uint64_t w) { return scan::flag_controls(w) | scan::equal(w, '\''); };
+    plain = true;
+    size_t j = i + 1;
+    for (;;) {
+        j = scan::find_first(s.data(), j, n, kLiteralEnds, flag);
+        if (j >= n) return n;
+        char c = s[j];
+        if (c == '\'') return j + 1;
+        if (c == '\n') return j;
+        plain = false;
+        ++j;
+    }
 }
 
 // A multi-line string starts with three delimiters; the closing run may carry

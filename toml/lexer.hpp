@@ -13,7 +13,6 @@
 namespace toml {
 
 enum class TokenKind : uint8_t {
-    Whitespace,      // maximal run of spaces and tabs
     Newline,         // "\n", "\r\n" or a lone "\r"
     Comment,         // "#" up to (excluding) the next "\n" or "\r", or the end
     BasicString,     // "..."
@@ -37,8 +36,13 @@ struct Token {
     uint32_t start;
     uint32_t end;
     TokenKind kind;
-    bool plain = false;  // a comment without control characters (tabs aside)
-    uint16_t unused = 0;
+    // A comment without control characters (tabs aside); a single-line string
+    // without them and without escapes.
+    bool plain = false;
+    // Blank space (spaces and tabs) stands right before the token; it runs
+    // from the end of the token before.
+    bool after_blank = false;
+    uint8_t unused = 0;
     Span span() const { return Span{start, end}; }
 };
 
@@ -48,8 +52,9 @@ Quoting quoting_of(TokenKind kind);
 namespace lexer_detail {
 
 // Ends of the tokens that span many bytes, for a token starting at `i`.
-size_t scan_basic(std::string_view s, size_t i);
-size_t scan_literal(std::string_view s, size_t i);
+// `plain`: the string holds no escape and no control character but tabs.
+size_t scan_basic(std::string_view s, size_t i, bool& plain);
+size_t scan_literal(std::string_view s, size_t i, bool& plain);
 size_t scan_multiline(std::string_view s, size_t i, char quote, bool escapes);
 size_t scan_comment(std::string_view s, size_t i, bool& plain);
 size_t scan_atom(std::string_view s, size_t i);
@@ -59,8 +64,7 @@ size_t scan_atom(std::string_view s, size_t i);
 constexpr std::array<TokenKind, 256> make_first_byte_kinds() {
     std::array<TokenKind, 256> t{};
     t.fill(TokenKind::Atom);
-    t[' '] = TokenKind::Whitespace;
-    t['\t'] = TokenKind::Whitespace;
+    // Spaces and tabs are skipped before a token is told apart.
     t['\n'] = TokenKind::Newline;
     t['\r'] = TokenKind::Newline;
     t['#'] = TokenKind::Comment;
@@ -81,7 +85,8 @@ inline constexpr std::array<TokenKind, 256> kFirstByteKind = make_first_byte_kin
 
 // Produces the tokens of a text one at a time, from a start offset; once the
 // text is used up every call yields End. Token positions are offsets into the
-// whole text.
+// whole text. Blank space is no token: the token after it is marked instead,
+// as nearly every blank is only skipped.
 class Lexer {
 public:
     explicit Lexer(std::string_view text, size_t start = 0) : text_(text), i_(start) {}
@@ -101,48 +106,61 @@ public:
     void next(Token& out) {
         using namespace lexer_detail;
         const size_t n = text_.size();
-        const size_t start = i_;
-        if (start >= n) return put(out, TokenKind::End, start, n);
         const char* s = text_.data();
+        size_t start = i_;
+        bool blank = false;
+        if (start < n && (s[start] == ' ' || s[start] == '\t')) {
+            blank = true;
+            do {
+                ++start;
+            } while (start < n && (s[start] == ' ' || s[start] == '\t'));
+        }
+        if (start >= n) return put(out, TokenKind::End, n, n, blank);
         TokenKind kind = kFirstByteKind[static_cast<unsigned char>(s[start])];
         switch (kind) {
-            case TokenKind::Whitespace: {
-                size_t i = start + 1;
-                while (i < n && (s[i] == ' ' || s[i] == '\t')) ++i;
-                return put(out, kind, start, i);
-            }
             case TokenKind::Newline:
-                if (s[start] != '\r') return put(out, kind, start, start + 1);
+                if (s[start] != '\r') return put(out, kind, start, start + 1, blank);
                 saw_carriage_return_ = true;
-                return put(out, kind, start, start + ((start + 1 < n && s[start + 1] == '\n') ? 2 : 1));
+                return put(out, kind, start, start + ((start + 1 < n && s[start + 1] == '\n') ? 2 : 1), blank);
             case TokenKind::Atom:
-                return put(out, kind, start, scan_atom(text_, start));
+                return put(out, kind, start, scan_atom(text_, start), blank);
             case TokenKind::Comment: {
                 bool plain;
                 size_t end = scan_comment(text_, start, plain);
-                return put(out, kind, start, end, plain);
+                return put(out, kind, start, end, blank, plain);
             }
             case TokenKind::BasicString:
                 if (triple(start, '"')) {
-                    return put(out, TokenKind::MlBasicString, start, scan_multiline(text_, start, '"', true));
+                    return put(out, TokenKind::MlBasicString, start, scan_multiline(text_, start, '"', true), blank);
                 }
-                return put(out, kind, start, scan_basic(text_, start));
+                {
+                    bool plain;
+                    size_t end = scan_basic(text_, start, plain);
+                    return put(out, kind, start, end, blank, plain);
+                }
             case TokenKind::LiteralString:
                 if (triple(start, '\'')) {
-                    return put(out, TokenKind::MlLiteralString, start, scan_multiline(text_, start, '\'', false));
+                    return put(out, TokenKind::MlLiteralString, start, scan_multiline(text_, start, '\'', false),
+                               blank);
                 }
-                return put(out, kind, start, scan_literal(text_, start));
+                {
+                    bool plain;
+                    size_t end = scan_literal(text_, start, plain);
+                    return put(out, kind, start, end, blank, plain);
+                }
             default:  // one-byte punctuation
-                return put(out, kind, start, start + 1);
+                return put(out, kind, start, start + 1, blank);
         }
     }
 
 private:
-    void put(Token& out, TokenKind kind, size_t start, size_t end, bool plain = false) {
+    void put(Token& out, TokenKind kind, size_t start, size_t end, bool blank, bool plain = false) {
         i_ = end;
         uint64_t positions = static_cast<uint64_t>(start) | (static_cast<uint64_t>(end) << 32);
-        uint32_t tail = static_cast<uint32_t>(kind) | (static_cast<uint32_t>(plain) << 8);
-        static_assert(offsetof(Token, end) == 4 && offsetof(Token, kind) == 8 && offsetof(Token, plain) == 9);
+        uint32_t tail = static_cast<uint32_t>(kind) | (static_cast<uint32_t>(plain) << 8) |
+                        (static_cast<uint32_t>(blank) << 16);
+        static_assert(offsetof(Token, end) == 4 && offsetof(Token, kind) == 8 && offsetof(Token, plain) == 9 &&
+                      offsetof(Token, after_blank) == 10);
         std::memcpy(&out.start, &positions, sizeof positions);
         std::memcpy(&out.kind, &tail, sizeof tail);
     }

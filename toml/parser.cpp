@@ -1,7 +1,10 @@
-// The parse pipeline: run the grammar (lexing as it goes) over the whole
-// text, then assemble; the first error reported anywhere is the one returned.
+// The parse pipeline: the grammar stage (lexing as it goes) runs over the
+// whole text and hands runs of complete statements to the assembly stage on
+// the way; a grammar error outranks any assembly error, and within a stage
+// the first error reported is the one returned.
 #include "parser.hpp"
 
+#include <algorithm>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -24,16 +27,17 @@ constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
 // allocate; a very large one is given back.
 constexpr size_t kKeptCapacity = 1 << 16;
 
-std::vector<detail::Event>& event_buffer(size_t text_size) {
-    thread_local std::vector<detail::Event> events;
-    // Rarely more than one event per two bytes; pages never written are
-    // never touched, so a generous reserve costs nothing.
-    events.reserve(text_size / 2 + 16);
+detail::EventList& event_buffer(size_t text_size) {
+    thread_local detail::EventList events;
+    // Rarely more than one event per two bytes. A large document's events
+    // are mostly used up on the way (the grammar stage makes more room when
+    // they are not).
+    events.reserve(std::min(text_size / 2 + 16, kKeptCapacity));
     return events;
 }
 
-void trim(std::vector<detail::Event>& events) {
-    if (events.capacity() > kKeptCapacity) std::vector<detail::Event>().swap(events);
+void trim(detail::EventList& events) {
+    if (events.capacity() > kKeptCapacity) detail::EventList().swap(events);
 }
 
 [[gnu::cold]] TomlError too_large() {
@@ -57,15 +61,23 @@ void trim(std::vector<detail::Event>& events) {
 std::variant<DocumentMut, TomlError> parse_document(std::string_view text, std::shared_ptr<const void> owner) {
     if (text.size() > kMaxSourceSize) return too_large();
     bool bom = text.substr(0, kByteOrderMark.size()) == kByteOrderMark;
-    std::vector<detail::Event>& events = event_buffer(text.size());
+    detail::EventList& events = event_buffer(text.size());
     ErrorSink errors;
+    // The assembly stage runs alongside; an error of the grammar stage, found
+    // even after some statements were assembled, is still the one reported.
+    ErrorSink assembly_errors;
     DocumentMut doc;
     bool carriage_returns = false;
-    if (detail::grammar_document(text, bom ? kByteOrderMark.size() : 0, events, errors, carriage_returns)) {
-        detail::assemble_document(text, events, bom, errors, doc);
+    {
+        detail::DocumentAssembly assembly(text, events, bom, assembly_errors, doc);
+        if (detail::grammar_document(text, bom ? kByteOrderMark.size() : 0, events, errors, carriage_returns,
+                                     &assembly)) {
+            assembly.finish();
+        }
     }
     trim(events);
     if (errors.has_error()) return error_from(text, errors);
+    if (assembly_errors.has_error()) return error_from(text, assembly_errors);
     doc.text_owner = std::move(owner);
     doc.source_text = text.data();
     doc.source_size = text.size();
@@ -82,7 +94,7 @@ std::variant<DocumentMut, TomlError> parse_document(std::string_view text) {
 
 std::variant<Value, TomlError> parse_value(std::string_view text) {
     if (text.size() > kMaxSourceSize) return too_large();
-    std::vector<detail::Event>& events = event_buffer(text.size());
+    detail::EventList& events = event_buffer(text.size());
     ErrorSink errors;
     Value value;
     if (detail::grammar_value(text, events, errors)) value = detail::assemble_value(text, events, errors);

@@ -26,10 +26,16 @@ struct KeyPart {
 class Assembler {
 public:
     // `borrow`: recorded texts point into `source` instead of copying it.
-    Assembler(std::string_view source, const std::vector<Event>& events, ErrorSink& errors, bool borrow)
+    Assembler(std::string_view source, const EventList& events, ErrorSink& errors, bool borrow)
         : src_(source), ev_(events), errors_(errors), borrow_(borrow && RawString::addressable(source)) {}
 
     void document(DocumentMut& doc, bool bom);
+    // A document whose events come a run of statements at a time: start(),
+    // then statements() for each run, the last one ending with End.
+    void start(DocumentMut& doc, bool bom, uint32_t root_lines);
+    // Assembles the statements among events [cursor, end), then takes the
+    // cursor back by `end`: the owner of the list drops those events.
+    void statements(size_t end);
     // A single value, which lands one level below a table.
     Value value() {
         Value v;
@@ -64,9 +70,8 @@ private:
         }
         return RawString(std::string_view(src_.data() + s.start, s.size()));
     }
-    // The key text just decoded into key_text_ from the key part at `s`:
-    // borrowed from the source where it is spelled as it decodes.
-    DecodedText key_text(Span s) const;
+    // A decoded key text, borrowed where it is a view into the source.
+    DecodedText key_text(std::string_view decoded, bool in_source) const;
 
     // Appends the parts of the key at the cursor to parts_, decoding each.
     void read_key();
@@ -97,7 +102,7 @@ private:
     void report_too_deep(Span at);
 
     std::string_view src_;
-    const std::vector<Event>& ev_;
+    const EventList& ev_;
     ErrorSink& errors_;
     bool borrow_;
     size_t i_ = 0;
@@ -110,6 +115,7 @@ private:
     // The keys of the path just descended, as written on the current line.
     std::vector<const Key*> written_;
 
+    DocumentMut* doc_ = nullptr;
     Table* root_ = nullptr;
     Table* current_ = nullptr;  // the root, or &filling_ after the first header
     int depth_ = 0;             // nesting depth of current_

@@ -17,17 +17,11 @@ constexpr size_t kMaxKeyParts = 80;
 
 }  // namespace
 
-DecodedText Assembler::key_text(Span s) const {
-    std::string_view spelled(src_.data() + s.start, s.size());
-    // A quoted key's text, when it has no escapes, is what stands between
-    // its quotes.
-    if (spelled.size() != key_text_.size() && spelled.size() >= 2) {
-        spelled = spelled.substr(1, spelled.size() - 2);
+DecodedText Assembler::key_text(std::string_view decoded, bool in_source) const {
+    if (borrow_ && in_source && decoded.size() <= RawString::kBorrowMax) {
+        return DecodedText::borrowed(RawString::borrowed_unchecked(decoded.data(), decoded.size()));
     }
-    if (borrow_ && spelled == key_text_ && spelled.size() <= RawString::kBorrowMax) {
-        return DecodedText::borrowed(RawString::borrowed_unchecked(spelled.data(), spelled.size()));
-    }
-    return DecodedText(key_text_);
+    return DecodedText(decoded);
 }
 
 void Assembler::read_key() {
@@ -38,8 +32,9 @@ void Assembler::read_key() {
         const Event& e = take();
         KeyPart& p = parts_.emplace_back();
         p.span = e.span();
-        decode_key_part(src_, p.span, e.quoting, errors_, key_text_);
-        p.key.key = key_text(p.span);
+        bool in_source = false;
+        std::string_view decoded = decode_key_text(src_, p.span, e.quoting, e.plain, errors_, key_text_, in_source);
+        p.key.key = key_text(decoded, in_source);
         p.key.set_repr(text(p.span));
         Decor dots;
         if (parts_.size() - first > 1) dots.prefix = text(blank_before);
@@ -214,14 +209,22 @@ void Assembler::keep_spelling_below(Table& table, std::vector<const Key*>& path)
 }
 
 void Assembler::document(DocumentMut& doc, bool bom) {
+    start(doc, bom, ev_.back().count);
+    statements(ev_.size());
+}
+
+void Assembler::start(DocumentMut& doc, bool bom, uint32_t root_lines) {
+    doc_ = &doc;
     root_ = &doc.root_table();
     root_->doc_position.reset();
     if (bom) root_->decor.prefix = text(Span{0, 3});
-    root_->items.entries().reserve(ev_.back().count);
+    root_->items.entries().reserve(root_lines);
     current_ = root_;
-
     last_end_ = bom ? 3 : 0;
-    while (!errors_.has_error()) {
+}
+
+void Assembler::statements(size_t end) {
+    while (i_ < end && !errors_.has_error()) {
         switch (kind()) {
             case EventKind::StdTableOpen:
             case EventKind::ArrayTableOpen:
@@ -229,13 +232,15 @@ void Assembler::document(DocumentMut& doc, bool bom) {
                 break;
             case EventKind::End:
                 finish_table();
-                doc.trailing = text(gap());
+                doc_->trailing = text(gap());
                 return;
             default:
                 keyval_line(gap());
                 break;
         }
     }
+    // After an error nothing more is assembled.
+    i_ = i_ >= end ? i_ - end : 0;
 }
 
 void Assembler::keyval_line(Span prefix) {
@@ -393,13 +398,29 @@ void Assembler::finish_table() {
     }
 }
 
-void assemble_document(std::string_view source, const std::vector<Event>& events, bool bom,
+void assemble_document(std::string_view source, const EventList& events, bool bom,
                        ErrorSink& errors, DocumentMut& doc) {
     Assembler a(source, events, errors, true);
     a.document(doc, bom);
 }
 
-Value assemble_value(std::string_view source, const std::vector<Event>& events, ErrorSink& errors) {
+DocumentAssembly::DocumentAssembly(std::string_view source, const EventList& events, bool bom, ErrorSink& errors,
+                                   DocumentMut& doc)
+    : assembler_(std::make_unique<Assembler>(source, events, errors, true)), events_(events), doc_(doc), bom_(bom) {}
+
+DocumentAssembly::~DocumentAssembly() = default;
+
+void DocumentAssembly::statements(size_t end, uint32_t root_lines) {
+    if (!started_) {
+        assembler_->start(doc_, bom_, root_lines);
+        started_ = true;
+    }
+    assembler_->statements(end);
+}
+
+void DocumentAssembly::finish() { statements(events_.size(), events_.back().count); }
+
+Value assemble_value(std::string_view source, const EventList& events, ErrorSink& errors) {
     Assembler a(source, events, errors, false);
     return a.value();
 }

@@ -4,6 +4,9 @@
 // for documents and owned for single values.
 #pragma once
 
+#include <cstddef>
+#include <cstdint>
+#include <memory>
 #include <string_view>
 #include <vector>
 
@@ -13,11 +16,34 @@
 
 namespace toml::detail {
 
-// `bom` tells that the source starts with a byte-order mark (three bytes),
-// which is kept in the root table's decor prefix.
-void assemble_document(std::string_view source, const std::vector<Event>& events, bool bom,
+// A document from all its events at once (for timing the stages apart; the
+// parser itself uses DocumentAssembly). `bom` tells that the source starts
+// with a byte-order mark (three bytes), kept in the root table's decor prefix.
+void assemble_document(std::string_view source, const EventList& events, bool bom,
                        ErrorSink& errors, DocumentMut& doc);
 
-Value assemble_value(std::string_view source, const std::vector<Event>& events, ErrorSink& errors);
+class Assembler;
+
+// Assembles a document while the grammar stage runs, from the statements it
+// hands over; finish() takes the rest once the grammar stage has accepted the
+// whole text. An error of the grammar stage outranks those in `errors`, even
+// when found after them.
+class DocumentAssembly final : public StatementSink {
+public:
+    DocumentAssembly(std::string_view source, const EventList& events, bool bom, ErrorSink& errors,
+                     DocumentMut& doc);
+    ~DocumentAssembly();
+    void statements(size_t end, uint32_t root_lines) override;
+    void finish();
+
+private:
+    std::unique_ptr<Assembler> assembler_;
+    const EventList& events_;
+    DocumentMut& doc_;
+    bool bom_;
+    bool started_ = false;
+};
+
+Value assemble_value(std::string_view source, const EventList& events, ErrorSink& errors);
 
 }  // namespace toml::detail

@@ -16,7 +16,7 @@ int Assembler::read_value(Value& out) {
         case EventKind::InlineTableOpen:
             return read_inline_table(out.v.emplace<InlineTable>());
         default:
-            decode_scalar(src_, e.span(), e.quoting, errors_, out, key_text_, borrow_);
+            decode_scalar(src_, e.span(), e.quoting, e.plain, errors_, out, key_text_, borrow_);
             if (RawString* repr = out.repr()) *repr = text(e.span());
             return 0;
     }

@@ -5,9 +5,12 @@
 // except the line break that ends a key/value or header line (LineEnd).
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <vector>
 
 #include "lexer.hpp"
+#include "parser_event_memory.hpp"
 #include "raw_string.hpp"
 
 namespace toml::detail {
@@ -33,6 +36,9 @@ enum class EventKind : uint8_t {
 struct Event {
     EventKind kind;
     Quoting quoting;
+    // Key parts and scalars: a single-line string without escapes and
+    // control characters (tabs aside).
+    bool plain = false;
     uint32_t start;
     uint32_t end;
     // Openings of arrays and inline tables: the number of elements or entries.
@@ -41,6 +47,22 @@ struct Event {
     // root's body. A hint for reserving room.
     uint32_t count = 0;
     Span span() const { return Span{start, end}; }
+};
+
+using EventList = std::vector<Event, EventAllocator<Event>>;
+
+// Takes the events of whole statements (key/value lines, headers) while the
+// grammar stage still runs: a large document's events are then used while they
+// are fresh in the cache, and the list stays short.
+class StatementSink {
+public:
+    // Events [0, end) of the list make whole statements, every count on them
+    // is final, and so is `root_lines` (the key/value lines before the first
+    // header). The grammar stage drops them from the list afterwards.
+    virtual void statements(size_t end, uint32_t root_lines) = 0;
+
+protected:
+    ~StatementSink() = default;
 };
 
 }  // namespace toml::detail

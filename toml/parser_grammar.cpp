@@ -2,6 +2,9 @@
 // comments and line breaks.
 #include "parser_grammar.hpp"
 
+#include <algorithm>
+#include <cstddef>
+
 #include "parser_grammar_impl.hpp"
 
 namespace toml::detail {
@@ -10,9 +13,6 @@ bool Grammar::document() {
     for (;;) {
         const Token t = cur();
         switch (t.kind) {
-            case TokenKind::Whitespace:
-                advance();
-                break;
             case TokenKind::Newline:
                 if (!newline()) return false;
                 break;
@@ -41,9 +41,19 @@ bool Grammar::document() {
 }
 
 bool Grammar::value_fragment() {
-    if (!value(false)) return false;
+    const Token first = cur();
+    if (first.after_blank) {
+        // Blank space before the value belongs to it: as part of a scalar,
+        // which then fails to decode, or else as unexpected content.
+        if (first.kind != TokenKind::Atom) return fail("unexpected content", point_at(taken_end_), {});
+        unquoted_scalar(taken_end_);
+    } else if (!value(false)) {
+        return false;
+    }
     const Token t = cur();
-    if (t.kind != TokenKind::End) return fail("unexpected content", point_at(t.start), {});
+    if (t.kind != TokenKind::End || t.after_blank) {
+        return fail("unexpected content", point_at(t.after_blank ? taken_end_ : t.start), {});
+    }
     emit(EventKind::End, t.start, t.end);
     return true;
 }
@@ -52,9 +62,6 @@ bool Grammar::value_fragment() {
 bool Grammar::trivia() {
     for (;;) {
         switch (cur().kind) {
-            case TokenKind::Whitespace:
-                advance();
-                break;
             case TokenKind::Newline:
                 if (!newline()) return false;
                 break;
@@ -96,7 +103,6 @@ bool Grammar::newline() {
 
 // After a key/value or a header: blank space, a comment, then the line break.
 bool Grammar::line_end() {
-    skip_whitespace();
     bool had_comment = false;
     if (cur().kind == TokenKind::Comment) {
         if (!comment()) return false;
@@ -123,21 +129,19 @@ bool Grammar::keyval_line() {
     }
     bool starts_with_dot = cur().kind == TokenKind::Dot;
     key();
-    skip_whitespace();
     const Token t = cur();
     if (t.kind != TokenKind::Equals) {
         return fail(starts_with_dot ? "missing value for key" : "key with no value", point_at(t.start),
                     {expect_literal("=")});
     }
     take_significant(EventKind::KeyValSep);
-    skip_whitespace();
     if (!value(false)) return false;
     return line_end();
 }
 
 bool Grammar::header() {
     const Token open = cur();
-    bool array_table = next().kind == TokenKind::LeftBracket;
+    bool array_table = next().kind == TokenKind::LeftBracket && !next().after_blank;
     size_t previous_header = header_event_;
     header_event_ = out_.size();
     if (array_table) {
@@ -148,7 +152,6 @@ bool Grammar::header() {
     } else {
         take_significant(EventKind::StdTableOpen);
     }
-    skip_whitespace();
     if (!starts_key(cur().kind)) {
         return fail("invalid table", point_at(cur().start), {expect_description("key")});
     }
@@ -156,15 +159,16 @@ bool Grammar::header() {
     key();
     Span key_text{key_start, out_.back().end};
     if (previous_header != kNoHeader && opens_child_of(key_text, previous_key_)) ++out_[previous_header].count;
+    // Everything before this header is complete now.
+    if (sink_ != nullptr && header_event_ >= kHandOverFrom) hand_over();
     previous_key_ = key_text;
-    skip_whitespace();
     const Token t = cur();
     if (!array_table) {
         if (t.kind != TokenKind::RightBracket) {
             return fail("unclosed table", after_last_significant(), {expect_literal("]")});
         }
         take_significant(EventKind::StdTableClose);
-    } else if (t.kind == TokenKind::RightBracket && next().kind == TokenKind::RightBracket) {
+    } else if (t.kind == TokenKind::RightBracket && next().kind == TokenKind::RightBracket && !next().after_blank) {
         emit(EventKind::ArrayTableClose, t.start, next().end);
         last_significant_end_ = next().end;
         advance();
@@ -175,6 +179,18 @@ bool Grammar::header() {
         return fail("unclosed array table", after_last_significant(), {expect_literal("]]")});
     }
     return line_end();
+}
+
+void Grammar::hand_over() {
+    sink_->statements(header_event_, root_lines_);
+    out_.erase(out_.begin(), out_.begin() + static_cast<std::ptrdiff_t>(header_event_));
+    header_event_ = 0;
+}
+
+void Grammar::make_room() {
+    // The list kept between parses is small; past it, room for the whole text
+    // at once (rarely more than one event per two bytes).
+    out_.reserve(std::max(out_.capacity() * 2, src_.size() / 2 + 16));
 }
 
 // Whether a header key, as written, starts with the previous header's key and
@@ -196,30 +212,27 @@ void Grammar::key() {
     for (;;) {
         const Token t = cur();
         if (t.kind == TokenKind::Atom || is_string_token(t.kind)) {
-            emit(EventKind::SimpleKey, t.start, t.end, quoting_of(t.kind));
+            emit(EventKind::SimpleKey, t.start, t.end, quoting_of(t.kind), t.plain);
             last_significant_end_ = t.end;
             advance();
         } else {
             emit(EventKind::SimpleKey, t.start, t.start, Quoting::Unquoted);
         }
-        TokenKind after = cur().kind == TokenKind::Whitespace ? next().kind : cur().kind;
-        if (after != TokenKind::Dot) return;
-        skip_whitespace();
+        if (cur().kind != TokenKind::Dot) return;
         take_significant(EventKind::KeySep);
-        skip_whitespace();
     }
 }
 
-bool grammar_document(std::string_view source, size_t start, std::vector<Event>& events, ErrorSink& errors,
-                      bool& carriage_returns) {
+bool grammar_document(std::string_view source, size_t start, EventList& events, ErrorSink& errors,
+                      bool& carriage_returns, StatementSink* sink) {
     events.clear();
-    Grammar g(source, start, events, errors);
+    Grammar g(source, start, events, errors, sink);
     bool ok = g.document();
     carriage_returns = g.saw_carriage_return();
     return ok;
 }
 
-bool grammar_value(std::string_view source, std::vector<Event>& events, ErrorSink& errors) {
+bool grammar_value(std::string_view source, EventList& events, ErrorSink& errors) {
     events.clear();
     Grammar g(source, 0, events, errors);
     return g.value_fragment();

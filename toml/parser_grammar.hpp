@@ -14,11 +14,12 @@ namespace toml::detail {
 
 // A whole document, lexed from `start` (after a byte-order mark). Returns
 // false when an error was reported. `carriage_returns` tells whether a line
-// break held one.
-bool grammar_document(std::string_view source, size_t start, std::vector<Event>& events, ErrorSink& errors,
-                      bool& carriage_returns);
+// break held one. With a `sink`, the events of the statements before a header
+// may be handed over to it and dropped from the list on the way.
+bool grammar_document(std::string_view source, size_t start, EventList& events, ErrorSink& errors,
+                      bool& carriage_returns, StatementSink* sink = nullptr);
 
 // Exactly one value and nothing after it.
-bool grammar_value(std::string_view source, std::vector<Event>& events, ErrorSink& errors);
+bool grammar_value(std::string_view source, EventList& events, ErrorSink& errors);
 
 }  // namespace toml::detail

@@ -34,8 +34,9 @@ inline Span point_at(uint32_t pos) { return Span{pos, pos}; }
 class Grammar {
 public:
     // Lexing starts at `start` (after a byte-order mark).
-    Grammar(std::string_view source, size_t start, std::vector<Event>& events, ErrorSink& errors)
-        : src_(source), lexer_(source, start), out_(events), errors_(errors) {
+    Grammar(std::string_view source, size_t start, EventList& events, ErrorSink& errors,
+            StatementSink* sink = nullptr)
+        : src_(source), lexer_(source, start), out_(events), errors_(errors), sink_(sink) {
         lexer_.next(cur_);
     }
 
@@ -63,9 +64,13 @@ private:
         }
     }
 
-    void emit(EventKind kind, uint32_t start, uint32_t end, Quoting q = Quoting::Unquoted) {
-        out_.push_back(Event{kind, q, start, end});
+    void emit(EventKind kind, uint32_t start, uint32_t end, Quoting q = Quoting::Unquoted, bool plain = false) {
+        if (out_.size() == out_.capacity()) [[unlikely]] make_room();
+        out_.push_back(Event{kind, q, plain, start, end});
     }
+    [[gnu::noinline]] void make_room();
+    // Hands the statements before the current header to the sink.
+    void hand_over();
     void take(EventKind kind) {
         emit(kind, cur_.start, cur_.end);
         advance();
@@ -75,9 +80,6 @@ private:
     void take_significant(EventKind kind) {
         last_significant_end_ = cur().end;
         take(kind);
-    }
-    void skip_whitespace() {
-        if (cur_.kind == TokenKind::Whitespace) advance();
     }
     Span after_last_significant() const { return point_at(last_significant_end_); }
 
@@ -95,7 +97,7 @@ private:
     bool opens_child_of(Span key, Span previous) const;
     void key();
     bool value(bool in_inline_table);
-    void unquoted_scalar();
+    void unquoted_scalar(uint32_t start);
     bool enter_nesting(const Token& open);
     bool array();
     bool inline_table();
@@ -107,8 +109,12 @@ private:
     Token peek_{};
     bool peeked_ = false;
     uint32_t taken_end_ = 0;  // end of the token before the current one
-    std::vector<Event>& out_;
+    EventList& out_;
     ErrorSink& errors_;
+    StatementSink* sink_;
+    // Statements are handed over once they make this many events: enough to
+    // make the call rare, few enough to stay in the cache.
+    static constexpr size_t kHandOverFrom = 1 << 12;
     uint32_t last_significant_end_ = 0;
     int depth_ = 0;
     // Key/value lines are counted on the latest header's opening event, or

@@ -8,16 +8,8 @@ bool Grammar::value(bool in_inline_table) {
     switch (t.kind) {
         case TokenKind::Atom:
         case TokenKind::Dot:
-            unquoted_scalar();
+            unquoted_scalar(t.start);
             return true;
-        case TokenKind::Whitespace:
-            // Only a bare value fragment can start with blank space; it then
-            // belongs to the scalar, which fails to decode.
-            if (next().kind == TokenKind::Atom) {
-                unquoted_scalar();
-                return true;
-            }
-            [[fallthrough]];
         case TokenKind::Newline:
         case TokenKind::Comment:
         case TokenKind::Comma:
@@ -29,7 +21,7 @@ bool Grammar::value(bool in_inline_table) {
         case TokenKind::MlBasicString:
         case TokenKind::LiteralString:
         case TokenKind::MlLiteralString:
-            emit(EventKind::Scalar, t.start, t.end, quoting_of(t.kind));
+            emit(EventKind::Scalar, t.start, t.end, quoting_of(t.kind), t.plain);
             last_significant_end_ = t.end;
             advance();
             return true;
@@ -52,23 +44,18 @@ bool Grammar::value(bool in_inline_table) {
 }
 
 // An atom followed by further atoms and dots; a single blank between two
-// atoms joins them too (local date-times such as 1979-05-27 07:32:00).
-void Grammar::unquoted_scalar() {
-    uint32_t start = cur().start;
+// atoms joins them too (local date-times such as 1979-05-27 07:32:00). The
+// scalar's text starts at `start` (before the current token where blank
+// space at the start of a value fragment belongs to it).
+void Grammar::unquoted_scalar(uint32_t start) {
     TokenKind previous = cur().kind;
     advance();
     for (;;) {
-        TokenKind k = cur().kind;
-        if (k == TokenKind::Atom || k == TokenKind::Dot) {
-            previous = k;
-            advance();
-        } else if (k == TokenKind::Whitespace && previous == TokenKind::Atom &&
-                   next().kind == TokenKind::Atom) {
-            advance();
-            advance();
-        } else {
-            break;
-        }
+        const Token t = cur();
+        if (t.kind != TokenKind::Atom && t.kind != TokenKind::Dot) break;
+        if (t.after_blank && (previous != TokenKind::Atom || t.kind != TokenKind::Atom)) break;
+        previous = t.kind;
+        advance();
     }
     uint32_t end = taken_end_;
     emit(EventKind::Scalar, start, end, Quoting::Unquoted);
@@ -166,7 +153,6 @@ bool Grammar::inline_table() {
         if (!starts_key(k.kind)) return inline_table_misplaced(k, want_key);
         ++out_[open].count;
         key();
-        skip_whitespace();
         const Token eq = cur();
         if (eq.kind != TokenKind::Equals) {
             if (starts_value(eq.kind)) {
@@ -175,7 +161,6 @@ bool Grammar::inline_table() {
             return inline_table_misplaced(eq, want_equals);
         }
         take_significant(EventKind::KeyValSep);
-        skip_whitespace();
         if (!value(true)) return false;
         // After a value.
         if (!trivia()) return false;
