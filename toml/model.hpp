@@ -94,7 +94,9 @@ struct Key {
         : key(std::move(o.key)), leaf_decor(std::move(o.leaf_decor)), extra_(std::exchange(o.extra_, 0)) {}
     Key& operator=(const Key& o);
     Key& operator=(Key&& o) noexcept;
-    ~Key() { release_extra(); }
+    ~Key() {
+        if (extra_ >= kPlain) release_extra();
+    }
 
     // The source spelling (quotes included), if recorded.
     bool has_repr() const noexcept;
