@@ -122,13 +122,16 @@ bool Grammar::line_end() {
 }
 
 bool Grammar::keyval_line() {
-    if (header_event_ == kNoHeader) {
-        ++root_lines_;
-    } else {
-        ++out_[header_event_].count;
-    }
     bool starts_with_dot = cur().kind == TokenKind::Dot;
+    size_t first = out_.size();
     key();
+    if (key_adds_entry(first, dotted_first_)) {
+        if (header_event_ == kNoHeader) {
+            ++root_lines_;
+        } else {
+            ++out_[header_event_].count;
+        }
+    }
     const Token t = cur();
     if (t.kind != TokenKind::Equals) {
         return fail(starts_with_dot ? "missing value for key" : "key with no value", point_at(t.start),
@@ -162,6 +165,7 @@ bool Grammar::header() {
     // Everything before this header is complete now.
     if (sink_ != nullptr && header_event_ >= kHandOverFrom) hand_over();
     previous_key_ = key_text;
+    dotted_first_ = Span{};
     const Token t = cur();
     if (!array_table) {
         if (t.kind != TokenKind::RightBracket) {
@@ -196,6 +200,17 @@ void Grammar::make_room() {
 // Whether a header key, as written, starts with the previous header's key and
 // a dot: the previous table is then about to get a child entry. Only a hint
 // for reserving room (other spellings of the same keys are not recognised).
+bool Grammar::key_adds_entry(size_t first, Span& dotted_first) const {
+    if (out_.size() == first + 1) return true;
+    Span part = out_[first].span();
+    std::string_view text = src_.substr(part.start, part.size());
+    if (dotted_first.size() == part.size() && src_.substr(dotted_first.start, dotted_first.size()) == text) {
+        return false;
+    }
+    dotted_first = part;
+    return true;
+}
+
 bool Grammar::opens_child_of(Span key, Span previous) const {
     if (key.size() <= previous.size()) return false;
     std::string_view text = src_.substr(key.start, key.size());

@@ -96,6 +96,11 @@ private:
     bool header();
     bool opens_child_of(Span key, Span previous) const;
     void key();
+    // After key() emitted the key that starts at event `first`: whether it
+    // may add an entry to its table. A dotted key whose first part is spelled
+    // as that of the dotted key before it (`dotted_first`) adds none; the
+    // counts stay upper bounds, since any other key may.
+    bool key_adds_entry(size_t first, Span& dotted_first) const;
     bool value(bool in_inline_table);
     void unquoted_scalar(uint32_t start);
     bool enter_nesting(const Token& open);
@@ -122,6 +127,7 @@ private:
     static constexpr size_t kNoHeader = static_cast<size_t>(-1);
     size_t header_event_ = kNoHeader;
     Span previous_key_{};  // the latest header's key as written
+    Span dotted_first_{};  // first part of the body's latest dotted key
     uint32_t root_lines_ = 0;
 };
 

@@ -138,6 +138,7 @@ bool Grammar::inline_table() {
     const Expect want_key = expect_description("key");
     const Expect want_equals = expect_literal("=");
     const Expect want_comma = expect_literal(",");
+    Span dotted_first{};
     for (;;) {
         // Key position: after "{" or ",".
         if (!trivia()) return false;
@@ -151,8 +152,9 @@ bool Grammar::inline_table() {
             return fail("missing key for inline table element", point_at(k.start), {want_key});
         }
         if (!starts_key(k.kind)) return inline_table_misplaced(k, want_key);
-        ++out_[open].count;
+        size_t first = out_.size();
         key();
+        if (key_adds_entry(first, dotted_first)) ++out_[open].count;
         const Token eq = cur();
         if (eq.kind != TokenKind::Equals) {
             if (starts_value(eq.kind)) {
