@@ -197,9 +197,6 @@ void Grammar::make_room() {
     out_.reserve(std::max(out_.capacity() * 2, src_.size() / 2 + 16));
 }
 
-// Whether a header key, as written, starts with the previous header's key and
-// a dot: the previous table is then about to get a child entry. Only a hint
-// for reserving room (other spellings of the same keys are not recognised).
 bool Grammar::key_adds_entry(size_t first, Span& dotted_first) const {
     if (out_.size() == first + 1) return true;
     Span part = out_[first].span();
@@ -211,6 +208,9 @@ bool Grammar::key_adds_entry(size_t first, Span& dotted_first) const {
     return true;
 }
 
+// Whether a header key, as written, starts with the previous header's key and
+// a dot: the previous table is then about to get a child entry. Only a hint
+// for reserving room (other spellings of the same keys are not recognised).
 bool Grammar::opens_child_of(Span key, Span previous) const {
     if (key.size() <= previous.size()) return false;
     std::string_view text = src_.substr(key.start, key.size());
