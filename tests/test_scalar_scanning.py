@@ -157,6 +157,28 @@ def test_floats_short_and_long(text):
     assert value(doc) == tomllib.loads(doc)
 
 
+def random_number_text(rng):
+    digits = lambda k: "".join(rng.choice("0123456789") for _ in range(k))
+    sign = rng.choice(["", "", "-", "+"])
+    whole = digits(rng.randint(1, 21)).lstrip("0") or "0"
+    if rng.random() < 0.3:
+        return sign + whole[:18]
+    text = sign + whole
+    if rng.random() < 0.8:
+        text += "." + digits(rng.randint(1, 20))
+    if rng.random() < 0.4 or "." not in text:
+        text += rng.choice("eE") + rng.choice(["", "+", "-"]) + str(rng.randint(0, 280))
+    return text
+
+
+@pytest.mark.parametrize("seed", range(4))
+def test_random_numbers_read_as_the_standard_library_reads_them(seed):
+    rng = random.Random(seed)
+    lines = [f"n{i} = {random_number_text(rng)}" for i in range(3000)]
+    text = "\n".join(lines) + "\n"
+    assert value(text) == tomllib.loads(text)
+
+
 @pytest.mark.parametrize(
     "text, number",
     [

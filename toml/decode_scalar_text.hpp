@@ -175,8 +175,57 @@ inline int64_t decimal_order(std::string_view digits) {
     return order + (negative_exponent ? -exponent : exponent);
 }
 
+// Exact powers of ten that a double holds.
+inline constexpr double kExactPowersOfTen[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                               1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
+                                               1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+
+// The nearest double to a float text of digits, an optional fraction and an
+// optional exponent, without underscores, when one multiplication or
+// division of exact doubles gives it (at most 15 significant digits and a
+// decimal exponent of at most 22 either way): both operands are exact, so
+// the one rounding is the correct one. False when that does not apply.
+inline bool quick_float(std::string_view t, size_t s, bool negative, double& out) {
+    const size_t n = t.size();
+    uint64_t mantissa = 0;
+    int digits = 0;  // significant digits taken into the mantissa
+    int scale = 0;   // decimal exponent of the mantissa's last digit
+    size_t k = s;
+    for (; k < n && is_digit(t[k]); ++k) {
+        if (digits > 0 || t[k] != '0') ++digits;
+        mantissa = mantissa * 10 + static_cast<unsigned>(t[k] - '0');
+        if (digits > 15) return false;
+    }
+    if (k < n && t[k] == '.') {
+        for (++k; k < n && is_digit(t[k]); ++k) {
+            if (digits > 0 || t[k] != '0') ++digits;
+            mantissa = mantissa * 10 + static_cast<unsigned>(t[k] - '0');
+            --scale;
+            if (digits > 15) return false;
+        }
+    }
+    if (k < n && (t[k] == 'e' || t[k] == 'E')) {
+        ++k;
+        bool negative_exponent = false;
+        if (k < n && is_sign(t[k])) negative_exponent = t[k++] == '-';
+        int exponent = 0;
+        for (; k < n && is_digit(t[k]); ++k) {
+            exponent = exponent * 10 + (t[k] - '0');
+            if (exponent > 1000) return false;
+        }
+        scale += negative_exponent ? -exponent : exponent;
+    }
+    if (k != n || scale > 22 || scale < -22) return false;
+    double d = static_cast<double>(mantissa);
+    d = scale >= 0 ? d * kExactPowersOfTen[scale] : d / kExactPowersOfTen[-scale];
+    out = negative ? -d : d;
+    return true;
+}
+
 // Reads the float text without underscores as the nearest double.
 inline Value convert_float(std::string_view t, size_t s, bool negative, Reporter& r) {
+    double quick;
+    if (quick_float(t, s, negative, quick)) return Value::floating(quick);
     // Short texts (nearly all) are cleaned on the stack.
     char small[64];
     std::string large;
@@ -278,7 +327,14 @@ inline Value decode_number(std::string_view t, size_t s, bool negative, Reporter
         }
     }
     size_t k = s;
-    while (k < n && is_digit(t[k])) ++k;
+    uint64_t v = 0;
+    while (k < n && is_digit(t[k])) {
+        v = v * 10 + static_cast<unsigned>(t[k] - '0');
+        ++k;
+    }
+    // The common case, in one pass: up to 18 plain digits (which cannot
+    // overflow), without a leading zero.
+    if (k == n && n - s <= 18 && (t[s] != '0' || n - s == 1)) return Value::integer(apply_sign(v, negative));
     if (k < n && (t[k] == '-' || t[k] == ':')) return decode_datetime_text(t, r);
     if (has_float_mark(t, s)) return decode_float(t, s, negative, r);
     if (digit_run_end(t, s) == n) return decode_decimal_integer(t, s, negative, r);

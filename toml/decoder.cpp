@@ -107,7 +107,7 @@ std::string_view decode_key_text(std::string_view source, Span span, Quoting quo
                                  ErrorSink& errors, std::string& scratch, bool& in_source) {
     std::string_view t = source.substr(span.start, span.size());
     std::string_view content;
-    in_source = quoting == Quoting::Unquoted ? is_bare_key(t)
+    in_source = quoting == Quoting::Unquoted ? plain || is_bare_key(t)
                                              : (quoting == Quoting::Basic || quoting == Quoting::Literal) &&
                                                    verbatim_string(t, quoting, plain, content);
     if (in_source) return quoting == Quoting::Unquoted ? t : content;

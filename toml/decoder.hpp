@@ -20,7 +20,8 @@ void decode_key_part(std::string_view source, Span span, Quoting quoting, ErrorS
 
 // Same, returning the decoded text: a view into `source` where the spelling
 // holds it verbatim (`in_source`), else into `scratch`. `plain`: the lexer
-// found a single-line string free of escapes and control characters.
+// found a single-line string free of escapes and control characters, or an
+// unquoted key made of bare-key bytes only.
 std::string_view decode_key_text(std::string_view source, Span span, Quoting quoting, bool plain,
                                  ErrorSink& errors, std::string& scratch, bool& in_source);
 

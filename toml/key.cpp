@@ -112,7 +112,7 @@ void Key::set_repr(RawString spelling) {
     if (spelling.is_absent()) return;
     std::string_view s = spelling.view();
     std::string_view text = key.view();
-    if (s == text) {
+    if ((s.data() == text.data() && s.size() == text.size()) || s == text) {
         extra_ |= kReprIsText;
     } else if (spelling.is_borrowed() && key.is_borrowed() && s.size() == text.size() + 2 &&
                s.data() + 1 == text.data()) {

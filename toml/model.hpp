@@ -106,6 +106,12 @@ struct Key {
     void set_repr(RawString spelling);
     // Takes over the spelling recorded for `o` (as a copy).
     void copy_repr(const Key& o);
+    // The parser's shortcut for a fresh key whose text is borrowed from the
+    // source where it stands as spelled: as is (a bare key), or between one
+    // quote on each side (`quoted`).
+    void set_repr_in_source(bool quoted) noexcept {
+        extra_ = (extra_ & kDotBits) | (quoted ? kReprQuotesText : kReprIsText);
+    }
 
     // Around the key where it is an inner part, around "." (and, for the
     // last part of a dotted path, after the "." before it).

@@ -70,8 +70,6 @@ private:
         }
         return RawString(std::string_view(src_.data() + s.start, s.size()));
     }
-    // A decoded key text, borrowed where it is a view into the source.
-    DecodedText key_text(std::string_view decoded, bool in_source) const;
 
     // Appends the parts of the key at the cursor to parts_, decoding each.
     void read_key();

@@ -17,13 +17,6 @@ constexpr size_t kMaxKeyParts = 80;
 
 }  // namespace
 
-DecodedText Assembler::key_text(std::string_view decoded, bool in_source) const {
-    if (borrow_ && in_source && decoded.size() <= RawString::kBorrowMax) {
-        return DecodedText::borrowed(RawString::borrowed_unchecked(decoded.data(), decoded.size()));
-    }
-    return DecodedText(decoded);
-}
-
 void Assembler::read_key() {
     size_t first = parts_.size();
     Span blank_before{};
@@ -34,8 +27,14 @@ void Assembler::read_key() {
         p.span = e.span();
         bool in_source = false;
         std::string_view decoded = decode_key_text(src_, p.span, e.quoting, e.plain, errors_, key_text_, in_source);
-        p.key.key = key_text(decoded, in_source);
-        p.key.set_repr(text(p.span));
+        if (borrow_ && in_source && decoded.size() <= RawString::kBorrowMax) {
+            // Spelled as is, or between one quote on each side.
+            p.key.key = DecodedText::borrowed(RawString::borrowed_unchecked(decoded.data(), decoded.size()));
+            p.key.set_repr_in_source(e.quoting != Quoting::Unquoted);
+        } else {
+            p.key.key = DecodedText(decoded);
+            p.key.set_repr(text(p.span));
+        }
         Decor dots;
         if (parts_.size() - first > 1) dots.prefix = text(blank_before);
         bool more = kind() == EventKind::KeySep;
