@@ -16,6 +16,13 @@
 
 namespace toml::decode_detail {
 
+// Makes `out` hold a scalar; `out` holds a fresh value, whose texts are all
+// absent.
+template <class T>
+inline void put(Value& out, T value) {
+    out.v.emplace<Formatted<T>>(std::move(value));
+}
+
 inline bool is_sign(char c) { return c == '+' || c == '-'; }
 
 // (Plain loops: find_first_of looks each byte up in the set with memchr.)
@@ -34,7 +41,7 @@ inline bool has_float_mark(std::string_view t, size_t from) {
 }
 
 // Text that is no scalar at all: most likely a string without its quotes.
-inline Value report_unquoted_text(std::string_view t, Reporter& r) {
+inline void report_unquoted_text(std::string_view t, Reporter& r) {
     const size_t n = t.size();
     if (t.ends_with("'''")) {
         r.report("missing opening quote", {lit("'''")}, 0, n);
@@ -47,7 +54,7 @@ inline Value report_unquoted_text(std::string_view t, Reporter& r) {
     } else {
         r.report("string values must be quoted", {desc("literal string")}, 0, n);
     }
-    return Value();
+    return;
 }
 
 // Every "_" in t[from, to) must have a digit on both sides inside that range.
@@ -88,13 +95,13 @@ inline int64_t apply_sign(uint64_t magnitude, bool negative) {
 }
 
 // 0x, 0o, 0b (and the refused 0d); `s` is where the "0" stands.
-inline Value decode_radix_integer(std::string_view t, size_t s, Reporter& r) {
+inline void decode_radix_integer(std::string_view t, size_t s, Reporter& r, Value& out) {
     const size_t n = t.size();
     if (s > 0) r.report_bare("integers with a radix cannot be signed", 0, s);
     const char letter = t[s + 1];
     if (letter == 'd' || letter == 'D') {
         r.report_bare("redundant integer number prefix", s, s + 2);
-        return Value();
+        return;
     }
     if (letter == 'X') r.report("radix must be lowercase", {lit("0x")}, s, s + 2);
     if (letter == 'O') r.report("radix must be lowercase", {lit("0o")}, s, s + 2);
@@ -124,12 +131,12 @@ inline Value decode_radix_integer(std::string_view t, size_t s, Reporter& r) {
     }
     check_underscores(t, d0, n, true, r);
     if (overflow) r.report_bare("integer number overflowed", 0, n);
-    if (r.failed()) return Value();
-    return Value::integer(static_cast<int64_t>(v));
+    if (r.failed()) return;
+    return put<int64_t>(out, static_cast<int64_t>(v));
 }
 
 // Decimal integer: t[s, n) holds only digits and underscores.
-inline Value decode_decimal_integer(std::string_view t, size_t s, bool negative, Reporter& r) {
+inline void decode_decimal_integer(std::string_view t, size_t s, bool negative, Reporter& r, Value& out) {
     const size_t n = t.size();
     if (t[s] == '0' && has_digit(t, s + 1, n)) r.report("unexpected leading zero", {}, s, s + 1);
     check_underscores(t, s, n, true, r);
@@ -143,8 +150,8 @@ inline Value decode_decimal_integer(std::string_view t, size_t s, bool negative,
             break;
         }
     }
-    if (r.failed()) return Value();
-    return Value::integer(apply_sign(v, negative));
+    if (r.failed()) return;
+    return put<int64_t>(out, apply_sign(v, negative));
 }
 
 // Rough decimal order of magnitude of a float text (digits, ".", exponent),
@@ -223,9 +230,9 @@ inline bool quick_float(std::string_view t, size_t s, bool negative, double& out
 }
 
 // Reads the float text without underscores as the nearest double.
-inline Value convert_float(std::string_view t, size_t s, bool negative, Reporter& r) {
+inline void convert_float(std::string_view t, size_t s, bool negative, Reporter& r, Value& out) {
     double quick;
-    if (quick_float(t, s, negative, quick)) return Value::floating(quick);
+    if (quick_float(t, s, negative, quick)) return put<double>(out, quick);
     // Short texts (nearly all) are cleaned on the stack.
     char small[64];
     std::string large;
@@ -246,18 +253,18 @@ inline Value convert_float(std::string_view t, size_t s, bool negative, Reporter
     if (ec == std::errc::result_out_of_range) {
         if (decimal_order(clean.substr(negative ? 1 : 0)) > 0) {
             r.report_bare("floating-point number overflowed", 0, t.size());
-            return Value();
+            return;
         }
         d = negative ? -0.0 : 0.0;  // below the smallest subnormal
     } else if (ec != std::errc() || ptr != last) {
         r.report_bare("invalid float", 0, t.size());
-        return Value();
+        return;
     }
     if (std::isinf(d)) {
         r.report_bare("floating-point number overflowed", 0, t.size());
-        return Value();
+        return;
     }
-    return Value::floating(d);
+    return put<double>(out, d);
 }
 
 // Index after a run of digits and underscores starting at k.
@@ -267,12 +274,12 @@ inline size_t digit_run_end(std::string_view t, size_t k) {
 }
 
 // Mantissa, optional fraction, optional exponent; `s` is after any sign.
-inline Value decode_float(std::string_view t, size_t s, bool negative, Reporter& r) {
+inline void decode_float(std::string_view t, size_t s, bool negative, Reporter& r, Value& out) {
     const size_t n = t.size();
     size_t m_end = digit_run_end(t, s);
     if (!has_digit(t, s, m_end)) {
         r.report("invalid mantissa", {desc("digits")}, s, s);
-        return Value();
+        return;
     }
     if (t[s] == '0' && has_digit(t, s + 1, m_end)) r.report("unexpected leading zero", {}, s, s + 1);
     check_underscores(t, s, m_end, false, r);
@@ -282,7 +289,7 @@ inline Value decode_float(std::string_view t, size_t s, bool negative, Reporter&
         k = digit_run_end(t, f0);
         if (!has_digit(t, f0, k)) {
             r.report("invalid fraction", {desc("digits")}, f0, f0);
-            return Value();
+            return;
         }
         check_underscores(t, f0, k, false, r);
     }
@@ -293,36 +300,36 @@ inline Value decode_float(std::string_view t, size_t s, bool negative, Reporter&
         k = digit_run_end(t, e0);
         if (!has_digit(t, e0, k)) {
             r.report("invalid exponent", {desc("digits")}, e0, e0);
-            return Value();
+            return;
         }
         check_underscores(t, e0, k, false, r);
     }
     if (k < n) r.report("invalid float", {}, k, n);
-    if (r.failed()) return Value();
-    return convert_float(t, s, negative, r);
+    if (r.failed()) return;
+    return convert_float(t, s, negative, r, out);
 }
 
-inline Value special_float(bool nan, bool negative) {
+inline void special_float(bool nan, bool negative, Value& out) {
     double d = nan ? std::numeric_limits<double>::quiet_NaN() : std::numeric_limits<double>::infinity();
-    return Value::floating(std::copysign(d, negative ? -1.0 : 1.0));
+    return put<double>(out, std::copysign(d, negative ? -1.0 : 1.0));
 }
 
-inline Value decode_datetime_text(std::string_view t, Reporter& r) {
+inline void decode_datetime_text(std::string_view t, Reporter& r, Value& out) {
     DatetimeParseError err;
     std::optional<Datetime> dt = parse_datetime(t, err);
-    if (dt) return Value::datetime(*dt);
+    if (dt) return put<Datetime>(out, *dt);
     r.report_bare(r.quiet() ? std::string() : err.message(), 0, t.size());
-    return Value();
+    return;
 }
 
 // Text that starts with a digit (or, after a sign, a digit or "_"); `s` is
 // after the sign.
-inline Value decode_number(std::string_view t, size_t s, bool negative, Reporter& r) {
+inline void decode_number(std::string_view t, size_t s, bool negative, Reporter& r, Value& out) {
     const size_t n = t.size();
     if (t[s] == '0' && s + 1 < n) {
         switch (t[s + 1]) {
             case 'x': case 'X': case 'o': case 'O': case 'b': case 'B': case 'd': case 'D':
-                return decode_radix_integer(t, s, r);
+                return decode_radix_integer(t, s, r, out);
             default: break;
         }
     }
@@ -334,32 +341,32 @@ inline Value decode_number(std::string_view t, size_t s, bool negative, Reporter
     }
     // The common case, in one pass: up to 18 plain digits (which cannot
     // overflow), without a leading zero.
-    if (k == n && n - s <= 18 && (t[s] != '0' || n - s == 1)) return Value::integer(apply_sign(v, negative));
-    if (k < n && (t[k] == '-' || t[k] == ':')) return decode_datetime_text(t, r);
-    if (has_float_mark(t, s)) return decode_float(t, s, negative, r);
-    if (digit_run_end(t, s) == n) return decode_decimal_integer(t, s, negative, r);
+    if (k == n && n - s <= 18 && (t[s] != '0' || n - s == 1)) return put<int64_t>(out, apply_sign(v, negative));
+    if (k < n && (t[k] == '-' || t[k] == ':')) return decode_datetime_text(t, r, out);
+    if (has_float_mark(t, s)) return decode_float(t, s, negative, r, out);
+    if (digit_run_end(t, s) == n) return decode_decimal_integer(t, s, negative, r, out);
     return report_unquoted_text(t, r);
 }
 
 // The words true, false, inf and nan, misspelled.
-inline Value report_misspelled_word(std::string_view t, Reporter& r) {
+inline void report_misspelled_word(std::string_view t, Reporter& r) {
     switch (t[0]) {
         case 't': case 'T': r.report("invalid boolean", {lit("true")}, 0, t.size()); break;
         case 'f': case 'F': r.report("invalid boolean", {lit("false")}, 0, t.size()); break;
         case 'i': case 'I': r.report("invalid float", {lit("inf")}, 0, t.size()); break;
         default: r.report("invalid float", {lit("nan")}, 0, t.size()); break;
     }
-    return Value();
+    return;
 }
 
-inline Value decode_unquoted(std::string_view t, Reporter& r) {
+inline void decode_unquoted(std::string_view t, Reporter& r, Value& out) {
     const size_t n = t.size();
     if (n == 0) {
         r.report("string values must be quoted", {desc("literal string")}, 0, 0);
-        return Value();
+        return;
     }
     const char c0 = t[0];
-    if (is_digit(c0)) return decode_number(t, 0, false, r);
+    if (is_digit(c0)) return decode_number(t, 0, false, r, out);
     if (has_blank(t)) return report_unquoted_text(t, r);
     if (is_sign(c0)) {
         if (n == 1) return report_unquoted_text(t, r);
@@ -369,14 +376,14 @@ inline Value decode_unquoted(std::string_view t, Reporter& r) {
         const bool negative = c0 == '-';
         std::string_view rest = t.substr(s);
         const char c = rest[0];
-        if (c == '.') return decode_float(t, s, negative, r);
-        if (is_digit(c) || c == '_') return decode_number(t, s, negative, r);
-        if (rest == "inf" || rest == "nan") return special_float(rest == "nan", negative);
+        if (c == '.') return decode_float(t, s, negative, r, out);
+        if (is_digit(c) || c == '_') return decode_number(t, s, negative, r, out);
+        if (rest == "inf" || rest == "nan") return special_float(rest == "nan", negative, out);
         return report_unquoted_text(t, r);
     }
-    if (t == "true") return Value::boolean(true);
-    if (t == "false") return Value::boolean(false);
-    if (t == "inf" || t == "nan") return special_float(t == "nan", false);
+    if (t == "true") return put<bool>(out, true);
+    if (t == "false") return put<bool>(out, false);
+    if (t == "inf" || t == "nan") return special_float(t == "nan", false, out);
     switch (c0) {
         case 't': case 'T': case 'f': case 'F': case 'i': case 'I': case 'n': case 'N':
             return report_misspelled_word(t, r);

@@ -142,7 +142,7 @@ void decode_scalar(std::string_view source, Span span, Quoting quoting, bool pla
     std::string_view t = source.substr(span.start, span.size());
     Reporter r(errors, span.start);
     if (quoting == Quoting::Unquoted) {
-        out = decode_unquoted(t, r);
+        decode_unquoted(t, r, out);
         return;
     }
     std::string_view content;

@@ -532,15 +532,28 @@ private:
     }
     template <class F>
     void visit_any(F&& f) {
+        // One switch over every kind: moves and destruction dispatch once.
         switch (kind()) {
+            case SlotKind::String:
+                return f(string_);
+            case SlotKind::Integer:
+                return f(integer_);
+            case SlotKind::Float:
+                return f(float_);
+            case SlotKind::Boolean:
+                return f(boolean_);
+            case SlotKind::Datetime:
+                return f(datetime_);
+            case SlotKind::Array:
+                return f(array_);
+            case SlotKind::InlineTable:
+                return f(inline_table_);
             case SlotKind::Table:
                 return f(table_);
             case SlotKind::ArrayOfTables:
                 return f(tables_);
-            case SlotKind::None:
-                return f(none_);
             default:
-                return visit(f);
+                return f(none_);
         }
     }
     template <class F>
