@@ -37,8 +37,31 @@ uint64_t hash_key(std::string_view s) {
 
 inline uint32_t tag_of(uint64_t h) { return static_cast<uint32_t>(h >> 32); }
 
+inline uint32_t load32(const char* p) {
+    uint32_t w;
+    std::memcpy(&w, p, sizeof w);
+    return w;
+}
+
+inline uint64_t load64(const char* p) {
+    uint64_t w;
+    std::memcpy(&w, p, sizeof w);
+    return w;
+}
+
+// Keys of a table are short and often of one length: most pairs differ
+// within their first eight bytes, which are compared without a call.
 inline bool same_text(std::string_view a, std::string_view b) {
-    return a.size() == b.size() && (b.empty() || std::memcmp(a.data(), b.data(), b.size()) == 0);
+    const size_t n = a.size();
+    if (n != b.size()) return false;
+    const char* x = a.data();
+    const char* y = b.data();
+    if (n >= 8) return load64(x) == load64(y) && (n == 8 || std::memcmp(x + 8, y + 8, n - 8) == 0);
+    if (n >= 4) return load32(x) == load32(y) && load32(x + n - 4) == load32(y + n - 4);
+    for (size_t k = 0; k < n; ++k) {
+        if (x[k] != y[k]) return false;
+    }
+    return true;
 }
 
 }  // namespace
