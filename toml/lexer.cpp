@@ -16,6 +16,14 @@ constexpr scan::Table make_table(std::initializer_list<unsigned char> bytes, sca
 }
 // Bytes that end an atom.
 constexpr scan::Table kAtomStop = make_table({'\t', '\n', '\r', ' ', '#', ',', '.', '=', '[', ']', '{', '}'});
+constexpr scan::Table make_bare_key_bytes() {
+    scan::Table t{};
+    for (unsigned c = 0; c < 256; ++c) {
+        t[c] = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '_' || c == '-';
+    }
+    return t;
+}
+constexpr scan::Table kBareKeyByte = make_bare_key_bytes();
 // Control characters stop the scan too, to tell plain strings apart.
 constexpr scan::Table kBasicEnds = make_table({'\\', '"'}, scan::kControls);
 constexpr scan::Table kLiteralEnds = make_table({'\''}, scan::kControls);
@@ -26,10 +34,19 @@ constexpr scan::Table kMlLiteralEnds = make_table({'\''});
 
 namespace lexer_detail {
 
-size_t scan_atom(std::string_view s, size_t i) {
+size_t scan_atom(std::string_view s, size_t i, bool& bare) {
     const size_t n = s.size();
-    ++i;
-    while (i < n && !kAtomStop[static_cast<unsigned char>(s[i])]) ++i;
+    const char* p = s.data();
+    // Bare-key bytes first (nearly every atom is made of them alone), then
+    // whatever else the atom holds.
+    while (i < n && kBareKeyByte[static_cast<unsigned char>(p[i])]) ++i;
+    bare = true;
+    if (i < n && !kAtomStop[static_cast<unsigned char>(p[i])]) {
+        bare = false;
+        do {
+            ++i;
+        } while (i < n && !kAtomStop[static_cast<unsigned char>(p[i])]);
+    }
     return i;
 }
 

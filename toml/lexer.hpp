@@ -37,7 +37,8 @@ struct Token {
     uint32_t end;
     TokenKind kind;
     // A comment without control characters (tabs aside); a single-line string
-    // without them and without escapes.
+    // without them and without escapes; an atom made of bare-key bytes alone
+    // (A-Z a-z 0-9 _ -).
     bool plain = false;
     // Blank space (spaces and tabs) stands right before the token; it runs
     // from the end of the token before.
@@ -57,7 +58,8 @@ size_t scan_basic(std::string_view s, size_t i, bool& plain);
 size_t scan_literal(std::string_view s, size_t i, bool& plain);
 size_t scan_multiline(std::string_view s, size_t i, char quote, bool escapes);
 size_t scan_comment(std::string_view s, size_t i, bool& plain);
-size_t scan_atom(std::string_view s, size_t i);
+// `bare`: the atom is made of bare-key bytes alone (it is never empty).
+size_t scan_atom(std::string_view s, size_t i, bool& bare);
 
 // What the first byte of a token makes it; strings, comments and atoms are
 // told apart further by the scanners.
@@ -122,8 +124,11 @@ public:
                 if (s[start] != '\r') return put(out, kind, start, start + 1, blank);
                 saw_carriage_return_ = true;
                 return put(out, kind, start, start + ((start + 1 < n && s[start + 1] == '\n') ? 2 : 1), blank);
-            case TokenKind::Atom:
-                return put(out, kind, start, scan_atom(text_, start), blank);
+            case TokenKind::Atom: {
+                bool bare;
+                size_t end = scan_atom(text_, start, bare);
+                return put(out, kind, start, end, blank, bare);
+            }
             case TokenKind::Comment: {
                 bool plain;
                 size_t end = scan_comment(text_, start, plain);
