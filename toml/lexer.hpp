@@ -83,6 +83,16 @@ constexpr std::array<TokenKind, 256> make_first_byte_kinds() {
 }
 inline constexpr std::array<TokenKind, 256> kFirstByteKind = make_first_byte_kinds();
 
+// Tokens of one byte whatever follows them: punctuation and "\n" (a "\r"
+// may start a two-byte line break). End for every other byte.
+constexpr std::array<TokenKind, 256> make_one_byte_kinds() {
+    std::array<TokenKind, 256> t{};
+    t.fill(TokenKind::End);
+    for (char c : {'\n', '.', '=', ',', '[', ']', '{', '}'}) t[static_cast<unsigned char>(c)] = kFirstByteKind[c];
+    return t;
+}
+inline constexpr std::array<TokenKind, 256> kOneByteKind = make_one_byte_kinds();
+
 }  // namespace lexer_detail
 
 // Produces the tokens of a text one at a time, from a start offset; once the
@@ -105,7 +115,23 @@ public:
 
     // Writes the next token into `out`. Each half of a token is written in
     // one store, so that reading the token back right away is not held up.
-    void next(Token& out) {
+    // About half the tokens are one byte long, with at most one space before
+    // them: those are told apart here, the rest out of line.
+    [[gnu::always_inline]] void next(Token& out) {
+        using namespace lexer_detail;
+        const char* s = text_.data();
+        const size_t i = i_;
+        if (i + 1 < text_.size()) {
+            const bool blank = s[i] == ' ';
+            const size_t at = i + blank;
+            const TokenKind kind = kOneByteKind[static_cast<unsigned char>(s[at])];
+            if (kind != TokenKind::End) return put(out, kind, at, at + 1, blank);
+        }
+        next_any(out);
+    }
+
+private:
+    [[gnu::noinline]] void next_any(Token& out) {
         using namespace lexer_detail;
         const size_t n = text_.size();
         const char* s = text_.data();
@@ -158,7 +184,6 @@ public:
         }
     }
 
-private:
     void put(Token& out, TokenKind kind, size_t start, size_t end, bool blank, bool plain = false) {
         i_ = end;
         uint64_t positions = static_cast<uint64_t>(start) | (static_cast<uint64_t>(end) << 32);

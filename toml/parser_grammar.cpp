@@ -191,10 +191,11 @@ void Grammar::hand_over() {
     header_event_ = 0;
 }
 
-void Grammar::make_room() {
+void Grammar::emit_growing(const Event& e) {
     // The list kept between parses is small; past it, room for the whole text
     // at once (rarely more than one event per two bytes).
     out_.reserve(std::max(out_.capacity() * 2, src_.size() / 2 + 16));
+    out_.push_back(e);
 }
 
 bool Grammar::key_adds_entry(size_t first, Span& dotted_first) const {
