@@ -4,7 +4,7 @@
 
 #include <initializer_list>
 
-#include "byte_scan.hpp"
+#include "byte_scan_wide.hpp"
 
 namespace toml {
 
@@ -16,14 +16,14 @@ constexpr scan::Table make_table(std::initializer_list<unsigned char> bytes, sca
 }
 // Bytes that end an atom.
 constexpr scan::Table kAtomStop = make_table({'\t', '\n', '\r', ' ', '#', ',', '.', '=', '[', ']', '{', '}'});
-constexpr scan::Table make_bare_key_bytes() {
+constexpr scan::Table make_not_bare_key_bytes() {
     scan::Table t{};
     for (unsigned c = 0; c < 256; ++c) {
-        t[c] = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '_' || c == '-';
+        t[c] = !((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '_' || c == '-');
     }
     return t;
 }
-constexpr scan::Table kBareKeyByte = make_bare_key_bytes();
+constexpr scan::Table kNotBareKeyByte = make_not_bare_key_bytes();
 // Control characters stop the scan too, to tell plain strings apart.
 constexpr scan::Table kBasicEnds = make_table({'\\', '"'}, scan::kControls);
 constexpr scan::Table kLiteralEnds = make_table({'\''}, scan::kControls);
@@ -39,10 +39,10 @@ size_t scan_atom(std::string_view s, size_t i, bool& bare) {
     const char* p = s.data();
     // Bare-key bytes first (nearly every atom is made of them alone), then
     // whatever else the atom holds.
-    while (i < n && kBareKeyByte[static_cast<unsigned char>(p[i])]) ++i;
-    bare = true;
-    if (i < n && !kAtomStop[static_cast<unsigned char>(p[i])]) {
-        bare = false;
+    auto every = [](uint64_t) { return scan::kHighs; };
+    i = scan::find_first_wide(p, i, n, kNotBareKeyByte, every, scan::not_bare_key16);
+    bare = i >= n || kAtomStop[static_cast<unsigned char>(p[i])];
+    if (!bare) {
         do {
             ++i;
         } while (i < n && !kAtomStop[static_cast<unsigned char>(p[i])]);
@@ -55,10 +55,13 @@ size_t scan_atom(std::string_view s, size_t i, bool& bare) {
 size_t scan_basic(std::string_view s, size_t i, bool& plain) {
     const size_t n = s.size();
     auto flag = [](uint64_t w) { return scan::flag_controls(w) | scan::equal(w, '\\') | scan::equal(w, '"'); };
+    auto flag16 = [](scan::Block b) {
+        return scan::controls16(b) | scan::equal16(b, '\\') | scan::equal16(b, '"');
+    };
     plain = true;
     size_t j = i + 1;
     for (;;) {
-        j = scan::find_first(s.data(), j, n, kBasicEnds, flag);
+        j = scan::find_first_wide(s.data(), j, n, kBasicEnds, flag, flag16);
         if (j >= n) return n;
         char c = s[j];
         if (c == '"') return j + 1;
@@ -76,10 +79,11 @@ size_t scan_basic(std::string_view s, size_t i, bool& plain) {
 size_t scan_literal(std::string_view s, size_t i, bool& plain) {
     const size_t n = s.size();
     auto flag = [](uint64_t w) { return scan::flag_controls(w) | scan::equal(w, '\''); };
+    auto flag16 = [](scan::Block b) { return scan::controls16(b) | scan::equal16(b, '\''); };
     plain = true;
     size_t j = i + 1;
     for (;;) {
-        j = scan::find_first(s.data(), j, n, kLiteralEnds, flag);
+        j = scan::find_first_wide(s.data(), j, n, kLiteralEnds, flag, flag16);
         if (j >= n) return n;
         char c = s[j];
         if (c == '\'') return j + 1;
@@ -97,9 +101,12 @@ size_t scan_multiline(std::string_view s, size_t i, char quote, bool escapes) {
     auto flag = [quote, escapes](uint64_t w) {
         return scan::equal(w, static_cast<uint8_t>(quote)) | (escapes ? scan::equal(w, '\\') : 0);
     };
+    auto flag16 = [quote, escapes](scan::Block b) {
+        return scan::equal16(b, quote) | (escapes ? scan::equal16(b, '\\') : 0u);
+    };
     size_t j = i + 3;
     while (j < n) {
-        j = scan::find_first(s.data(), j, n, ends, flag);
+        j = scan::find_first_wide(s.data(), j, n, ends, flag, flag16);
         if (j >= n) break;
         if (s[j] != quote) {  // a backslash and the byte it escapes
             j += 2;
@@ -122,7 +129,7 @@ size_t scan_comment(std::string_view s, size_t i, bool& plain) {
     size_t j = i + 1;
     plain = true;
     for (;;) {
-        j = scan::find_first(s.data(), j, n, scan::kControls, scan::flag_controls);
+        j = scan::find_first_wide(s.data(), j, n, scan::kControls, scan::flag_controls, scan::controls16);
         if (j >= n) return n;
         if (s[j] == '\n' || s[j] == '\r') return j;
         plain = false;
