@@ -139,16 +139,6 @@ size_t scan_comment(std::string_view s, size_t i, bool& plain) {
 
 }  // namespace lexer_detail
 
-Quoting quoting_of(TokenKind kind) {
-    switch (kind) {
-        case TokenKind::BasicString: return Quoting::Basic;
-        case TokenKind::MlBasicString: return Quoting::MlBasic;
-        case TokenKind::LiteralString: return Quoting::Literal;
-        case TokenKind::MlLiteralString: return Quoting::MlLiteral;
-        default: return Quoting::Unquoted;
-    }
-}
-
 void lex(std::string_view text, std::vector<Token>& out) {
     out.clear();
     Lexer lexer(text);

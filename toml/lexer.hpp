@@ -47,8 +47,21 @@ struct Token {
     Span span() const { return Span{start, end}; }
 };
 
+namespace lexer_detail {
+constexpr std::array<Quoting, 16> make_quotings() {
+    std::array<Quoting, 16> t{};
+    t.fill(Quoting::Unquoted);
+    t[static_cast<size_t>(TokenKind::BasicString)] = Quoting::Basic;
+    t[static_cast<size_t>(TokenKind::MlBasicString)] = Quoting::MlBasic;
+    t[static_cast<size_t>(TokenKind::LiteralString)] = Quoting::Literal;
+    t[static_cast<size_t>(TokenKind::MlLiteralString)] = Quoting::MlLiteral;
+    return t;
+}
+inline constexpr std::array<Quoting, 16> kQuotingOfKind = make_quotings();
+}  // namespace lexer_detail
+
 // Quoting kind of a string token or atom (Unquoted for everything else).
-Quoting quoting_of(TokenKind kind);
+inline Quoting quoting_of(TokenKind kind) { return lexer_detail::kQuotingOfKind[static_cast<size_t>(kind) & 15]; }
 
 namespace lexer_detail {
 

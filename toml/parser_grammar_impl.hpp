@@ -74,7 +74,7 @@ private:
     [[gnu::noinline]] void emit_growing(const Event& e);
     // Hands the statements before the current header to the sink.
     void hand_over();
-    void take(EventKind kind) {
+    [[gnu::always_inline]] void take(EventKind kind) {
         emit(kind, cur_.start, cur_.end);
         advance();
     }
