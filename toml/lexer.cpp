@@ -30,13 +30,9 @@ constexpr scan::Table kLiteralEnds = make_table({'\''}, scan::kControls);
 constexpr scan::Table kMlBasicEnds = make_table({'\\', '"'});
 constexpr scan::Table kMlLiteralEnds = make_table({'\''});
 
-}  // namespace
-
-namespace lexer_detail {
-
-size_t scan_atom(std::string_view s, size_t i, bool& bare) {
-    const size_t n = s.size();
-    const char* p = s.data();
+// End of the atom that starts at p[i]; `bare`: it is made of bare-key bytes
+// alone.
+[[gnu::always_inline]] inline size_t atom_end(const char* p, size_t i, size_t n, bool& bare) {
     // Bare-key bytes first (nearly every atom is made of them alone), then
     // whatever else the atom holds.
     auto every = [](uint64_t) { return scan::kHighs; };
@@ -49,6 +45,12 @@ size_t scan_atom(std::string_view s, size_t i, bool& bare) {
     }
     return i;
 }
+
+}  // namespace
+
+namespace lexer_detail {
+
+size_t scan_atom(std::string_view s, size_t i, bool& bare) { return atom_end(s.data(), i, s.size(), bare); }
 
 // A single-line basic string ends after the closing quote, or before the line
 // feed / at the end when unclosed.
@@ -138,6 +140,89 @@ size_t scan_comment(std::string_view s, size_t i, bool& plain) {
 }
 
 }  // namespace lexer_detail
+
+void Lexer::next_any(Token& out) {
+    using namespace lexer_detail;
+    const size_t n = text_.size();
+    const char* s = text_.data();
+    size_t start = i_;
+    bool blank = false;
+    if (start < n && (s[start] == ' ' || s[start] == '\t')) {
+        blank = true;
+        do {
+            ++start;
+        } while (start < n && (s[start] == ' ' || s[start] == '\t'));
+    }
+    if (start >= n) return put(out, TokenKind::End, n, n, blank);
+    const TokenKind kind = kFirstByteKind[static_cast<unsigned char>(s[start])];
+    // Atoms first: they are the most frequent tokens to come here.
+    if (kind == TokenKind::Atom) {
+        bool bare;
+        size_t end = atom_end(s, start, n, bare);
+        return put(out, kind, start, end, blank, bare);
+    }
+    switch (kind) {
+        case TokenKind::Newline:
+            if (s[start] != '\r') return put(out, kind, start, start + 1, blank);
+            saw_carriage_return_ = true;
+            return put(out, kind, start, start + ((start + 1 < n && s[start + 1] == '\n') ? 2 : 1), blank);
+        case TokenKind::Comment: {
+            bool plain;
+            size_t end = scan_comment(text_, start, plain);
+            return put(out, kind, start, end, blank, plain);
+        }
+        case TokenKind::BasicString:
+            if (triple(start, '"')) {
+                return put(out, TokenKind::MlBasicString, start, scan_multiline(text_, start, '"', true), blank);
+            }
+            {
+                bool plain;
+                size_t end = scan_basic(text_, start, plain);
+                return put(out, kind, start, end, blank, plain);
+            }
+        case TokenKind::LiteralString:
+            if (triple(start, '\'')) {
+                return put(out, TokenKind::MlLiteralString, start, scan_multiline(text_, start, '\'', false), blank);
+            }
+            {
+                bool plain;
+                size_t end = scan_literal(text_, start, plain);
+                return put(out, kind, start, end, blank, plain);
+            }
+        default:  // one-byte punctuation
+            return put(out, kind, start, start + 1, blank);
+    }
+}
+
+size_t Lexer::skip_scalar_rest(bool after_atom) {
+    using namespace lexer_detail;
+    const size_t n = text_.size();
+    const char* s = text_.data();
+    size_t i = i_;
+    while (i < n) {
+        const unsigned char c = static_cast<unsigned char>(s[i]);
+        if (c == '.') {
+            ++i;
+            after_atom = false;
+            continue;
+        }
+        size_t start = i;
+        if (c == ' ' || c == '\t') {
+            if (!after_atom) break;
+            do {
+                ++start;
+            } while (start < n && (s[start] == ' ' || s[start] == '\t'));
+            if (start >= n) break;
+        }
+        // Right after an atom only blank space can lead to another.
+        if (kFirstByteKind[static_cast<unsigned char>(s[start])] != TokenKind::Atom) break;
+        bool bare;
+        i = atom_end(s, start, n, bare);
+        after_atom = true;
+    }
+    i_ = i;
+    return i;
+}
 
 void lex(std::string_view text, std::vector<Token>& out) {
     out.clear();

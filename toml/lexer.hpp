@@ -143,59 +143,17 @@ public:
         next_any(out);
     }
 
+    // For the grammar's unquoted scalars, whose tokens it need not see one by
+    // one: moves past the atoms and dots that follow the current position
+    // (the end of an atom when `after_atom`, else of a dot) while they join
+    // it: an atom or a dot right there, or an atom after blank space that
+    // follows an atom. Returns the end of the last one; the next token is
+    // lexed from there.
+    size_t skip_scalar_rest(bool after_atom);
+
 private:
-    [[gnu::noinline]] void next_any(Token& out) {
-        using namespace lexer_detail;
-        const size_t n = text_.size();
-        const char* s = text_.data();
-        size_t start = i_;
-        bool blank = false;
-        if (start < n && (s[start] == ' ' || s[start] == '\t')) {
-            blank = true;
-            do {
-                ++start;
-            } while (start < n && (s[start] == ' ' || s[start] == '\t'));
-        }
-        if (start >= n) return put(out, TokenKind::End, n, n, blank);
-        TokenKind kind = kFirstByteKind[static_cast<unsigned char>(s[start])];
-        switch (kind) {
-            case TokenKind::Newline:
-                if (s[start] != '\r') return put(out, kind, start, start + 1, blank);
-                saw_carriage_return_ = true;
-                return put(out, kind, start, start + ((start + 1 < n && s[start + 1] == '\n') ? 2 : 1), blank);
-            case TokenKind::Atom: {
-                bool bare;
-                size_t end = scan_atom(text_, start, bare);
-                return put(out, kind, start, end, blank, bare);
-            }
-            case TokenKind::Comment: {
-                bool plain;
-                size_t end = scan_comment(text_, start, plain);
-                return put(out, kind, start, end, blank, plain);
-            }
-            case TokenKind::BasicString:
-                if (triple(start, '"')) {
-                    return put(out, TokenKind::MlBasicString, start, scan_multiline(text_, start, '"', true), blank);
-                }
-                {
-                    bool plain;
-                    size_t end = scan_basic(text_, start, plain);
-                    return put(out, kind, start, end, blank, plain);
-                }
-            case TokenKind::LiteralString:
-                if (triple(start, '\'')) {
-                    return put(out, TokenKind::MlLiteralString, start, scan_multiline(text_, start, '\'', false),
-                               blank);
-                }
-                {
-                    bool plain;
-                    size_t end = scan_literal(text_, start, plain);
-                    return put(out, kind, start, end, blank, plain);
-                }
-            default:  // one-byte punctuation
-                return put(out, kind, start, start + 1, blank);
-        }
-    }
+    // Every token, blank space before it skipped.
+    [[gnu::noinline]] void next_any(Token& out);
 
     void put(Token& out, TokenKind kind, size_t start, size_t end, bool blank, bool plain = false) {
         i_ = end;

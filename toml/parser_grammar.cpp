@@ -144,12 +144,13 @@ bool Grammar::keyval_line() {
 
 bool Grammar::header() {
     const Token open = cur();
-    bool array_table = next().kind == TokenKind::LeftBracket && !next().after_blank;
+    // "[[" is two brackets with nothing between them.
+    bool array_table = bracket_follows(open);
     size_t previous_header = header_event_;
     header_event_ = out_.size();
     if (array_table) {
-        emit(EventKind::ArrayTableOpen, open.start, next().end);
-        last_significant_end_ = next().end;
+        emit(EventKind::ArrayTableOpen, open.start, open.end + 1);
+        last_significant_end_ = open.end + 1;
         advance();
         advance();
     } else {
@@ -172,9 +173,9 @@ bool Grammar::header() {
             return fail("unclosed table", after_last_significant(), {expect_literal("]")});
         }
         take_significant(EventKind::StdTableClose);
-    } else if (t.kind == TokenKind::RightBracket && next().kind == TokenKind::RightBracket && !next().after_blank) {
-        emit(EventKind::ArrayTableClose, t.start, next().end);
-        last_significant_end_ = next().end;
+    } else if (t.kind == TokenKind::RightBracket && bracket_follows(t)) {
+        emit(EventKind::ArrayTableClose, t.start, t.end + 1);
+        last_significant_end_ = t.end + 1;
         advance();
         advance();
     } else if (t.kind == TokenKind::RightBracket) {

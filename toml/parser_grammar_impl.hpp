@@ -46,23 +46,13 @@ public:
 
 private:
     Token cur() const { return cur_; }
-    // The token after the current one (End at the end).
-    Token next() {
-        if (!peeked_) {
-            lexer_.next(peek_);
-            peeked_ = true;
-        }
-        return peek_;
-    }
+    // The lexer always stands right after the current token.
     void advance() {
         taken_end_ = cur_.end;
-        if (peeked_) {
-            cur_ = peek_;
-            peeked_ = false;
-        } else {
-            lexer_.next(cur_);
-        }
+        lexer_.next(cur_);
     }
+    // Whether a bracket token is followed by the same bracket, right after it.
+    bool bracket_follows(const Token& t) const { return t.end < src_.size() && src_[t.end] == src_[t.start]; }
 
     // The growing path stays out of line, so that the common one saves no
     // registers and costs a handful of stores.
@@ -114,8 +104,6 @@ private:
     std::string_view src_;
     Lexer lexer_;
     Token cur_{};
-    Token peek_{};
-    bool peeked_ = false;
     uint32_t taken_end_ = 0;  // end of the token before the current one
     EventList& out_;
     ErrorSink& errors_;
