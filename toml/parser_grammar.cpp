@@ -74,12 +74,8 @@ bool Grammar::trivia() {
     }
 }
 
-bool Grammar::comment() {
+bool Grammar::checked_comment() {
     const Token t = cur();
-    if (t.plain) {
-        advance();
-        return true;
-    }
     if (src_[t.start] != '#') return fail("missing comment start", point_at(t.start), {expect_literal("#")});
     for (uint32_t p = t.start + 1; p < t.end; ++p) {
         unsigned char c = static_cast<unsigned char>(src_[p]);
@@ -92,13 +88,8 @@ bool Grammar::comment() {
     return true;
 }
 
-bool Grammar::newline() {
-    const Token t = cur();
-    if (t.end - t.start == 1 && src_[t.start] == '\r') {
-        return fail("carriage return must be followed by newline", point_at(t.end), {expect_literal("\n")});
-    }
-    advance();
-    return true;
+bool Grammar::lone_carriage_return() {
+    return fail("carriage return must be followed by newline", point_at(cur_.end), {expect_literal("\n")});
 }
 
 // After a key/value or a header: blank space, a comment, then the line break.
@@ -199,8 +190,7 @@ void Grammar::emit_growing(const Event& e) {
     out_.push_back(e);
 }
 
-bool Grammar::key_adds_entry(size_t first, Span& dotted_first) const {
-    if (out_.size() == first + 1) return true;
+bool Grammar::dotted_key_adds_entry(size_t first, Span& dotted_first) const {
     Span part = out_[first].span();
     std::string_view text = src_.substr(part.start, part.size());
     if (dotted_first.size() == part.size() && src_.substr(dotted_first.start, dotted_first.size()) == text) {

@@ -82,8 +82,20 @@ private:
     }
 
     bool trivia();
-    bool comment();
-    bool newline();
+    // A comment or a line break: nearly always well-formed, and taken inline
+    // then.
+    bool comment() {
+        if (!cur_.plain) [[unlikely]] return checked_comment();
+        advance();
+        return true;
+    }
+    bool newline() {
+        if (cur_.end - cur_.start == 1 && src_[cur_.start] == '\r') [[unlikely]] return lone_carriage_return();
+        advance();
+        return true;
+    }
+    bool checked_comment();
+    bool lone_carriage_return();
     bool line_end();
     bool keyval_line();
     bool header();
@@ -93,7 +105,10 @@ private:
     // may add an entry to its table. A dotted key whose first part is spelled
     // as that of the dotted key before it (`dotted_first`) adds none; the
     // counts stay upper bounds, since any other key may.
-    bool key_adds_entry(size_t first, Span& dotted_first) const;
+    bool key_adds_entry(size_t first, Span& dotted_first) const {
+        return out_.size() == first + 1 || dotted_key_adds_entry(first, dotted_first);
+    }
+    bool dotted_key_adds_entry(size_t first, Span& dotted_first) const;
     bool value(bool in_inline_table);
     void unquoted_scalar(uint32_t start);
     bool enter_nesting(const Token& open);
