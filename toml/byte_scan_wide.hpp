@@ -53,20 +53,16 @@ inline unsigned not_bare_key16(Block) { return 0; }
 #endif
 
 // Index of the first byte in p[i, n) whose table entry is set, or n.
-// `flag16(block)` marks at least every byte of a sixteen-byte block that is
-// set in the table, `flag8(word)` the same for eight bytes (as find_first);
-// flagged bytes are checked against the table one by one.
+// `flag16(block)` marks exactly the bytes of a sixteen-byte block that are
+// set in the table; `flag8(word)` marks at least those of eight bytes, which
+// are then checked against the table one by one (as find_first).
 template <class Flag8, class Flag16>
 inline size_t find_first_wide(const char* p, size_t i, size_t n, const Table& stops, Flag8 flag8,
                               [[maybe_unused]] Flag16 flag16) {
 #if defined(__SSE2__)
     while (i + 16 <= n) {
         unsigned m = flag16(load16(p + i));
-        while (m != 0) {
-            size_t k = i + static_cast<size_t>(__builtin_ctz(m));
-            if (stops[static_cast<unsigned char>(p[k])]) return k;
-            m &= m - 1;
-        }
+        if (m != 0) return i + static_cast<size_t>(__builtin_ctz(m));
         i += 16;
     }
 #endif
