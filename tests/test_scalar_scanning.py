@@ -11,8 +11,9 @@ import pytest
 
 from quillon import Document
 
-# Every offset of an interesting byte within and across eight-byte words.
-OFFSETS = range(0, 19)
+# Every offset of an interesting byte within and across eight-byte words and
+# sixteen-byte blocks.
+OFFSETS = range(0, 35)
 
 
 def value(text):
@@ -71,6 +72,25 @@ def test_control_character_in_string_is_reported_where_it_stands(offset, control
     line = prefix + "v" * offset + control + '"'
     with pytest.raises(ValueError, match=rf"at line 1, column {len(prefix) + offset + 1}\n"):
         Document.parse(line + "\n")
+
+
+# Bytes on both sides of each range of bare-key bytes, and beyond ASCII.
+NOT_BARE = ["/", ":", "@", "`", "~", "+", "!", "\x7f", "é"]
+
+
+@pytest.mark.parametrize("offset", OFFSETS)
+def test_unquoted_keys_of_bare_bytes_read_as_written(offset):
+    key = ("AZaz09_-" * 5)[:offset] + "z" + "-_90zaZA" * 2
+    assert value(f"{key} = 1\n{key[:offset + 1]}.x = 2\n") == {key: 1, key[: offset + 1]: {"x": 2}}
+
+
+@pytest.mark.parametrize("offset", OFFSETS)
+@pytest.mark.parametrize("odd", NOT_BARE)
+def test_other_byte_in_unquoted_key_is_reported_where_it_stands(offset, odd):
+    line = "k" * offset + odd + "k" * 20 + " = 1"
+    with pytest.raises(ValueError, match=rf"at line 2, column {offset + 1}\n") as err:
+        Document.parse(f"a = 1\n{line}\n")
+    assert "invalid unquoted key" in str(err.value)
 
 
 @pytest.mark.parametrize(

@@ -37,7 +37,8 @@ struct Token {
     uint32_t end;
     TokenKind kind;
     // A comment without control characters (tabs aside); a single-line string
-    // without them and without escapes.
+    // without them and without escapes; an atom made of bare-key bytes alone
+    // (A-Z a-z 0-9 _ -).
     bool plain = false;
     // Blank space (spaces and tabs) stands right before the token; it runs
     // from the end of the token before.
@@ -46,8 +47,21 @@ struct Token {
     Span span() const { return Span{start, end}; }
 };
 
+namespace lexer_detail {
+constexpr std::array<Quoting, 16> make_quotings() {
+    std::array<Quoting, 16> t{};
+    t.fill(Quoting::Unquoted);
+    t[static_cast<size_t>(TokenKind::BasicString)] = Quoting::Basic;
+    t[static_cast<size_t>(TokenKind::MlBasicString)] = Quoting::MlBasic;
+    t[static_cast<size_t>(TokenKind::LiteralString)] = Quoting::Literal;
+    t[static_cast<size_t>(TokenKind::MlLiteralString)] = Quoting::MlLiteral;
+    return t;
+}
+inline constexpr std::array<Quoting, 16> kQuotingOfKind = make_quotings();
+}  // namespace lexer_detail
+
 // Quoting kind of a string token or atom (Unquoted for everything else).
-Quoting quoting_of(TokenKind kind);
+inline Quoting quoting_of(TokenKind kind) { return lexer_detail::kQuotingOfKind[static_cast<size_t>(kind) & 15]; }
 
 namespace lexer_detail {
 
@@ -57,7 +71,8 @@ size_t scan_basic(std::string_view s, size_t i, bool& plain);
 size_t scan_literal(std::string_view s, size_t i, bool& plain);
 size_t scan_multiline(std::string_view s, size_t i, char quote, bool escapes);
 size_t scan_comment(std::string_view s, size_t i, bool& plain);
-size_t scan_atom(std::string_view s, size_t i);
+// `bare`: the atom is made of bare-key bytes alone (it is never empty).
+size_t scan_atom(std::string_view s, size_t i, bool& bare);
 
 // What the first byte of a token makes it; strings, comments and atoms are
 // told apart further by the scanners.
@@ -81,6 +96,16 @@ constexpr std::array<TokenKind, 256> make_first_byte_kinds() {
 }
 inline constexpr std::array<TokenKind, 256> kFirstByteKind = make_first_byte_kinds();
 
+// Tokens of one byte whatever follows them: punctuation and "\n" (a "\r"
+// may start a two-byte line break). End for every other byte.
+constexpr std::array<TokenKind, 256> make_one_byte_kinds() {
+    std::array<TokenKind, 256> t{};
+    t.fill(TokenKind::End);
+    for (char c : {'\n', '.', '=', ',', '[', ']', '{', '}'}) t[static_cast<unsigned char>(c)] = kFirstByteKind[c];
+    return t;
+}
+inline constexpr std::array<TokenKind, 256> kOneByteKind = make_one_byte_kinds();
+
 }  // namespace lexer_detail
 
 // Produces the tokens of a text one at a time, from a start offset; once the
@@ -103,57 +128,33 @@ public:
 
     // Writes the next token into `out`. Each half of a token is written in
     // one store, so that reading the token back right away is not held up.
-    void next(Token& out) {
+    // About half the tokens are one byte long, with at most one space before
+    // them: those are told apart here, the rest out of line.
+    [[gnu::always_inline]] void next(Token& out) {
         using namespace lexer_detail;
-        const size_t n = text_.size();
         const char* s = text_.data();
-        size_t start = i_;
-        bool blank = false;
-        if (start < n && (s[start] == ' ' || s[start] == '\t')) {
-            blank = true;
-            do {
-                ++start;
-            } while (start < n && (s[start] == ' ' || s[start] == '\t'));
+        const size_t i = i_;
+        if (i + 1 < text_.size()) {
+            const bool blank = s[i] == ' ';
+            const size_t at = i + blank;
+            const TokenKind kind = kOneByteKind[static_cast<unsigned char>(s[at])];
+            if (kind != TokenKind::End) return put(out, kind, at, at + 1, blank);
         }
-        if (start >= n) return put(out, TokenKind::End, n, n, blank);
-        TokenKind kind = kFirstByteKind[static_cast<unsigned char>(s[start])];
-        switch (kind) {
-            case TokenKind::Newline:
-                if (s[start] != '\r') return put(out, kind, start, start + 1, blank);
-                saw_carriage_return_ = true;
-                return put(out, kind, start, start + ((start + 1 < n && s[start + 1] == '\n') ? 2 : 1), blank);
-            case TokenKind::Atom:
-                return put(out, kind, start, scan_atom(text_, start), blank);
-            case TokenKind::Comment: {
-                bool plain;
-                size_t end = scan_comment(text_, start, plain);
-                return put(out, kind, start, end, blank, plain);
-            }
-            case TokenKind::BasicString:
-                if (triple(start, '"')) {
-                    return put(out, TokenKind::MlBasicString, start, scan_multiline(text_, start, '"', true), blank);
-                }
-                {
-                    bool plain;
-                    size_t end = scan_basic(text_, start, plain);
-                    return put(out, kind, start, end, blank, plain);
-                }
-            case TokenKind::LiteralString:
-                if (triple(start, '\'')) {
-                    return put(out, TokenKind::MlLiteralString, start, scan_multiline(text_, start, '\'', false),
-                               blank);
-                }
-                {
-                    bool plain;
-                    size_t end = scan_literal(text_, start, plain);
-                    return put(out, kind, start, end, blank, plain);
-                }
-            default:  // one-byte punctuation
-                return put(out, kind, start, start + 1, blank);
-        }
+        next_any(out);
     }
 
+    // For the grammar's unquoted scalars, whose tokens it need not see one by
+    // one: moves past the atoms and dots that follow the current position
+    // (the end of an atom when `after_atom`, else of a dot) while they join
+    // it: an atom or a dot right there, or an atom after blank space that
+    // follows an atom. Returns the end of the last one; the next token is
+    // lexed from there.
+    size_t skip_scalar_rest(bool after_atom);
+
 private:
+    // Every token, blank space before it skipped.
+    [[gnu::noinline]] void next_any(Token& out);
+
     void put(Token& out, TokenKind kind, size_t start, size_t end, bool blank, bool plain = false) {
         i_ = end;
         uint64_t positions = static_cast<uint64_t>(start) | (static_cast<uint64_t>(end) << 32);

@@ -36,8 +36,10 @@ enum class EventKind : uint8_t {
 struct Event {
     EventKind kind;
     Quoting quoting;
-    // Key parts and scalars: a single-line string without escapes and
-    // control characters (tabs aside).
+    // Quoted key parts and scalars: a single-line string without escapes and
+    // control characters (tabs aside). Unquoted key parts: every byte is a
+    // bare-key byte (A-Z a-z 0-9 _ -) and the part is not empty, so the key
+    // needs no further check. Unquoted scalars: always false.
     bool plain = false;
     uint32_t start;
     uint32_t end;

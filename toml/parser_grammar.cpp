@@ -74,12 +74,8 @@ bool Grammar::trivia() {
     }
 }
 
-bool Grammar::comment() {
+bool Grammar::checked_comment() {
     const Token t = cur();
-    if (t.plain) {
-        advance();
-        return true;
-    }
     if (src_[t.start] != '#') return fail("missing comment start", point_at(t.start), {expect_literal("#")});
     for (uint32_t p = t.start + 1; p < t.end; ++p) {
         unsigned char c = static_cast<unsigned char>(src_[p]);
@@ -92,13 +88,8 @@ bool Grammar::comment() {
     return true;
 }
 
-bool Grammar::newline() {
-    const Token t = cur();
-    if (t.end - t.start == 1 && src_[t.start] == '\r') {
-        return fail("carriage return must be followed by newline", point_at(t.end), {expect_literal("\n")});
-    }
-    advance();
-    return true;
+bool Grammar::lone_carriage_return() {
+    return fail("carriage return must be followed by newline", point_at(cur_.end), {expect_literal("\n")});
 }
 
 // After a key/value or a header: blank space, a comment, then the line break.
@@ -144,12 +135,13 @@ bool Grammar::keyval_line() {
 
 bool Grammar::header() {
     const Token open = cur();
-    bool array_table = next().kind == TokenKind::LeftBracket && !next().after_blank;
+    // "[[" is two brackets with nothing between them.
+    bool array_table = bracket_follows(open);
     size_t previous_header = header_event_;
     header_event_ = out_.size();
     if (array_table) {
-        emit(EventKind::ArrayTableOpen, open.start, next().end);
-        last_significant_end_ = next().end;
+        emit(EventKind::ArrayTableOpen, open.start, open.end + 1);
+        last_significant_end_ = open.end + 1;
         advance();
         advance();
     } else {
@@ -172,9 +164,9 @@ bool Grammar::header() {
             return fail("unclosed table", after_last_significant(), {expect_literal("]")});
         }
         take_significant(EventKind::StdTableClose);
-    } else if (t.kind == TokenKind::RightBracket && next().kind == TokenKind::RightBracket && !next().after_blank) {
-        emit(EventKind::ArrayTableClose, t.start, next().end);
-        last_significant_end_ = next().end;
+    } else if (t.kind == TokenKind::RightBracket && bracket_follows(t)) {
+        emit(EventKind::ArrayTableClose, t.start, t.end + 1);
+        last_significant_end_ = t.end + 1;
         advance();
         advance();
     } else if (t.kind == TokenKind::RightBracket) {
@@ -191,14 +183,14 @@ void Grammar::hand_over() {
     header_event_ = 0;
 }
 
-void Grammar::make_room() {
+void Grammar::emit_growing(const Event& e) {
     // The list kept between parses is small; past it, room for the whole text
     // at once (rarely more than one event per two bytes).
     out_.reserve(std::max(out_.capacity() * 2, src_.size() / 2 + 16));
+    out_.push_back(e);
 }
 
-bool Grammar::key_adds_entry(size_t first, Span& dotted_first) const {
-    if (out_.size() == first + 1) return true;
+bool Grammar::dotted_key_adds_entry(size_t first, Span& dotted_first) const {
     Span part = out_[first].span();
     std::string_view text = src_.substr(part.start, part.size());
     if (dotted_first.size() == part.size() && src_.substr(dotted_first.start, dotted_first.size()) == text) {

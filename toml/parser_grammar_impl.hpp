@@ -46,32 +46,25 @@ public:
 
 private:
     Token cur() const { return cur_; }
-    // The token after the current one (End at the end).
-    Token next() {
-        if (!peeked_) {
-            lexer_.next(peek_);
-            peeked_ = true;
-        }
-        return peek_;
-    }
+    // The lexer always stands right after the current token.
     void advance() {
         taken_end_ = cur_.end;
-        if (peeked_) {
-            cur_ = peek_;
-            peeked_ = false;
-        } else {
-            lexer_.next(cur_);
-        }
+        lexer_.next(cur_);
     }
+    // Whether a bracket token is followed by the same bracket, right after it.
+    bool bracket_follows(const Token& t) const { return t.end < src_.size() && src_[t.end] == src_[t.start]; }
 
-    void emit(EventKind kind, uint32_t start, uint32_t end, Quoting q = Quoting::Unquoted, bool plain = false) {
-        if (out_.size() == out_.capacity()) [[unlikely]] make_room();
+    // The growing path stays out of line, so that the common one saves no
+    // registers and costs a handful of stores.
+    [[gnu::always_inline]] void emit(EventKind kind, uint32_t start, uint32_t end, Quoting q = Quoting::Unquoted,
+                                     bool plain = false) {
+        if (out_.size() == out_.capacity()) [[unlikely]] return emit_growing(Event{kind, q, plain, start, end});
         out_.push_back(Event{kind, q, plain, start, end});
     }
-    [[gnu::noinline]] void make_room();
+    [[gnu::noinline]] void emit_growing(const Event& e);
     // Hands the statements before the current header to the sink.
     void hand_over();
-    void take(EventKind kind) {
+    [[gnu::always_inline]] void take(EventKind kind) {
         emit(kind, cur_.start, cur_.end);
         advance();
     }
@@ -89,8 +82,20 @@ private:
     }
 
     bool trivia();
-    bool comment();
-    bool newline();
+    // A comment or a line break: nearly always well-formed, and taken inline
+    // then.
+    bool comment() {
+        if (!cur_.plain) [[unlikely]] return checked_comment();
+        advance();
+        return true;
+    }
+    bool newline() {
+        if (cur_.end - cur_.start == 1 && src_[cur_.start] == '\r') [[unlikely]] return lone_carriage_return();
+        advance();
+        return true;
+    }
+    bool checked_comment();
+    bool lone_carriage_return();
     bool line_end();
     bool keyval_line();
     bool header();
@@ -100,7 +105,10 @@ private:
     // may add an entry to its table. A dotted key whose first part is spelled
     // as that of the dotted key before it (`dotted_first`) adds none; the
     // counts stay upper bounds, since any other key may.
-    bool key_adds_entry(size_t first, Span& dotted_first) const;
+    bool key_adds_entry(size_t first, Span& dotted_first) const {
+        return out_.size() == first + 1 || dotted_key_adds_entry(first, dotted_first);
+    }
+    bool dotted_key_adds_entry(size_t first, Span& dotted_first) const;
     bool value(bool in_inline_table);
     void unquoted_scalar(uint32_t start);
     bool enter_nesting(const Token& open);
@@ -111,8 +119,6 @@ private:
     std::string_view src_;
     Lexer lexer_;
     Token cur_{};
-    Token peek_{};
-    bool peeked_ = false;
     uint32_t taken_end_ = 0;  // end of the token before the current one
     EventList& out_;
     ErrorSink& errors_;

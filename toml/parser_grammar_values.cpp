@@ -48,15 +48,8 @@ bool Grammar::value(bool in_inline_table) {
 // scalar's text starts at `start` (before the current token where blank
 // space at the start of a value fragment belongs to it).
 void Grammar::unquoted_scalar(uint32_t start) {
-    TokenKind previous = cur().kind;
-    advance();
-    for (;;) {
-        const Token t = cur();
-        if (t.kind != TokenKind::Atom && t.kind != TokenKind::Dot) break;
-        if (t.after_blank && (previous != TokenKind::Atom || t.kind != TokenKind::Atom)) break;
-        previous = t.kind;
-        advance();
-    }
+    taken_end_ = static_cast<uint32_t>(lexer_.skip_scalar_rest(cur_.kind == TokenKind::Atom));
+    lexer_.next(cur_);
     uint32_t end = taken_end_;
     emit(EventKind::Scalar, start, end, Quoting::Unquoted);
     last_significant_end_ = end;
