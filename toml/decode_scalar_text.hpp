@@ -20,7 +20,7 @@ namespace toml::decode_detail {
 // absent.
 template <class T>
 inline void put(Value& out, T value) {
-    out.v.emplace<Formatted<T>>(std::move(value));
+    out.v.emplace_over_empty<Formatted<T>>(std::move(value));
 }
 
 inline bool is_sign(char c) { return c == '+' || c == '-'; }

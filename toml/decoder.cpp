@@ -148,10 +148,10 @@ void decode_scalar(std::string_view source, Span span, Quoting quoting, bool pla
     std::string_view content;
     if (verbatim_string(t, quoting, plain, content)) {
         if (borrow && content.size() <= RawString::kBorrowMax) {
-            out.v.emplace<Formatted<DecodedText>>(
+            out.v.emplace_over_empty<Formatted<DecodedText>>(
                 DecodedText::borrowed(RawString::borrowed_unchecked(content.data(), content.size())));
         } else {
-            out.v.emplace<Formatted<DecodedText>>(DecodedText(content));
+            out.v.emplace_over_empty<Formatted<DecodedText>>(DecodedText(content));
         }
         return;
     }
@@ -159,9 +159,9 @@ void decode_scalar(std::string_view source, Span span, Quoting quoting, bool pla
     decode_string(t, quoting, r, scratch);
     std::string_view at;
     if (borrow && scratch.size() <= RawString::kBorrowMax && verbatim_in(t, quoting, scratch, at)) {
-        out.v.emplace<Formatted<DecodedText>>(DecodedText::borrowed(RawString::borrowed_unchecked(at.data(), at.size())));
+        out.v.emplace_over_empty<Formatted<DecodedText>>(DecodedText::borrowed(RawString::borrowed_unchecked(at.data(), at.size())));
     } else {
-        out.v.emplace<Formatted<DecodedText>>(DecodedText(std::string_view(scratch)));
+        out.v.emplace_over_empty<Formatted<DecodedText>>(DecodedText(std::string_view(scratch)));
     }
 }
 

@@ -27,8 +27,8 @@ std::string_view decode_key_text(std::string_view source, Span span, Quoting quo
 
 // Decodes a scalar whose text is source[span] (for unquoted scalars, the
 // joined run of atoms, dots and single whitespace tokens) and builds the model
-// value into `out` (replacing what it held). Its repr and decor are absent. On
-// error `out` becomes a String value and the error is reported. `scratch` is
+// value into `out`, which must hold a default-constructed Value. Its repr and
+// decor are absent. On error `out` stays as it was and the error is reported. `scratch` is
 // room for decoding strings; `plain` as for keys; with `borrow`, a string whose token holds its
 // text verbatim points into `source` (which the caller keeps alive).
 void decode_scalar(std::string_view source, Span span, Quoting quoting, bool plain, ErrorSink& errors,

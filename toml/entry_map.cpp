@@ -92,7 +92,7 @@ bool is_tombstone(const Entry& e) {
 
 }  // namespace
 
-EntryMap::EntryMap() = default;
+EntryMap::EntryMap() noexcept = default;
 
 EntryMap::EntryMap(const EntryMap& o) {
     entries_.reserve(o.entries_.size());

@@ -22,7 +22,7 @@ struct Key;
 // to the "visible" operations (len, get, contains, iteration helpers).
 class EntryMap {
 public:
-    EntryMap();
+    EntryMap() noexcept;
     EntryMap(const EntryMap&);
     EntryMap(EntryMap&&) noexcept;
     EntryMap& operator=(const EntryMap&);

@@ -10,6 +10,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cassert>
 #include <cstdint>
 #include <memory>
 #include <new>
@@ -420,6 +421,17 @@ public:
     // The ValueKind of a held value, as a number.
     size_t index() const noexcept { return static_cast<size_t>(kind()); }
 
+    // emplace() for a slot that holds a default-constructed string, which
+    // owns nothing: the parser fills fresh values this way.
+    template <class T, class... Args>
+        requires kIsSlotAlternative<T>
+    T& emplace_over_empty(Args&&... args) noexcept {
+        static_assert(std::is_nothrow_constructible_v<T, Args&&...>);
+        assert(kind() == SlotKind::String && string_.value.view().empty() && string_.repr.is_absent() &&
+               string_.decor.prefix.is_absent() && string_.decor.suffix.is_absent());
+        return construct<T>(std::forward<Args>(args)...);
+    }
+
     template <class T, class... Args>
         requires kIsSlotAlternative<T>
     T& emplace(Args&&... args) {
@@ -643,6 +655,8 @@ public:
     using Value::v;
 
     Item() noexcept : Value(std::in_place, NoneSlot()) {}
+    // An item holding an empty string value, to be filled in place.
+    explicit Item(std::in_place_t) noexcept {}
     Item(Value&& x) noexcept : Value(std::move(x)) {}
     Item(const Value& x) : Value(x) {}
     Item(Table&& x) : Value(std::in_place, std::move(x)) {}

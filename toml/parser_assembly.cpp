@@ -250,7 +250,7 @@ void Assembler::keyval_line(Span prefix) {
     leaf.leaf_decor.suffix = text(gap());
     skip();  // "="
     Span value_prefix = gap();
-    Item item(Value{});
+    Item item(std::in_place);
     int height = read_value(*item.as_value());
     Span value_suffix = take_gap();
     if (kind() == EventKind::LineEnd) skip();

@@ -12,9 +12,9 @@ int Assembler::read_value(Value& out) {
     const Event& e = take();
     switch (e.kind) {
         case EventKind::ArrayOpen:
-            return read_array(out.v.emplace<Array>());
+            return read_array(out.v.emplace_over_empty<Array>());
         case EventKind::InlineTableOpen:
-            return read_inline_table(out.v.emplace<InlineTable>());
+            return read_inline_table(out.v.emplace_over_empty<InlineTable>());
         default:
             decode_scalar(src_, e.span(), e.quoting, e.plain, errors_, out, key_text_, borrow_);
             if (RawString* repr = out.repr()) *repr = text(e.span());
@@ -29,7 +29,7 @@ int Assembler::read_array(Array& array) {
     Span before = gap();
     int height = 1;
     while (kind() != EventKind::ArrayClose) {
-        Value& element = array.values.emplace_back().v.emplace<Value>();
+        Value& element = *array.values.emplace_back(std::in_place).as_value();
         height = std::max(height, 1 + read_value(element));
         Span after = gap();
         Decor& decor = element.decor();
@@ -62,7 +62,7 @@ int Assembler::read_inline_table(InlineTable& table) {
         }
         skip();  // "="
         Span value_prefix = gap();
-        Item value(Value{});
+        Item value(std::in_place);
         Value& v = *value.as_value();
         // Nested tables leave parts_ as they found it; dotted parts before the
         // last are inline tables of their own.
