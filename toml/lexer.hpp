@@ -143,6 +143,9 @@ public:
         next_any(out);
     }
 
+    // Lexing goes on from `i`, where the grammar has taken every byte before.
+    void seek(size_t i) { i_ = i; }
+
     // For the grammar's unquoted scalars, whose tokens it need not see one by
     // one: moves past the atoms and dots that follow the current position
     // (the end of an atom when `after_atom`, else of a dot) while they join
