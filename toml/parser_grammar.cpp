@@ -124,6 +124,7 @@ bool Grammar::keyval_line() {
             count_line();
             emit(EventKind::KeyValSep, eq, eq + 1);
             last_significant_end_ = taken_end_ = eq + 1;
+            if (simple_scalar_at(eq + 1)) return line_end();
             lexer_.seek(eq + 1);
             lexer_.next(cur_);
             if (!value(false)) return false;

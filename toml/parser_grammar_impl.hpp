@@ -128,6 +128,10 @@ private:
     bool dotted_key_adds_entry(size_t first, Span& dotted_first) const;
     bool value(bool in_inline_table);
     void unquoted_scalar(uint32_t start);
+    // A value whose first byte stands at `from`, or after one space there,
+    // when it is an atom or a single-line basic string: taken at once, with
+    // the token after it lexed. False, with nothing done, for other values.
+    bool simple_scalar_at(uint32_t from);
     bool enter_nesting(const Token& open);
     bool array();
     bool inline_table();
