@@ -32,12 +32,15 @@ inline unsigned controls16(Block b) {
     return mask_of(_mm_andnot_si128(tab, low)) | equal16(b, 0x7F);
 }
 
-// Bytes other than A-Z a-z 0-9 _ and -.
+// Bytes other than A-Z a-z 0-9 _ and -. A range [lo, lo + k) is tested as
+// one signed compare, after moving lo to the lowest signed byte.
 inline unsigned not_bare_key16(Block b) {
-    Block lower = _mm_or_si128(b, _mm_set1_epi8(0x20));  // letters only land on a-z
-    Block letter = _mm_and_si128(_mm_cmpgt_epi8(lower, _mm_set1_epi8('a' - 1)),
-                                 _mm_cmplt_epi8(lower, _mm_set1_epi8('z' + 1)));
-    Block digit = _mm_and_si128(_mm_cmpgt_epi8(b, _mm_set1_epi8('0' - 1)), _mm_cmplt_epi8(b, _mm_set1_epi8('9' + 1)));
+    auto in_range = [](Block x, char lo, char k) {
+        Block moved = _mm_add_epi8(x, _mm_set1_epi8(static_cast<char>(0x80 - lo)));
+        return _mm_cmplt_epi8(moved, _mm_set1_epi8(static_cast<char>(-128 + k)));
+    };
+    Block letter = in_range(_mm_or_si128(b, _mm_set1_epi8(0x20)), 'a', 26);  // letters only land on a-z
+    Block digit = in_range(b, '0', 10);
     Block sign = _mm_or_si128(_mm_cmpeq_epi8(b, _mm_set1_epi8('_')), _mm_cmpeq_epi8(b, _mm_set1_epi8('-')));
     return ~mask_of(_mm_or_si128(_mm_or_si128(letter, digit), sign)) & 0xFFFFu;
 }

@@ -143,12 +143,15 @@ public:
         next_any(out);
     }
 
+    // Lexing goes on from `i`, where the grammar has taken every byte before.
+    void seek(size_t i) { i_ = i; }
+
     // For the grammar's unquoted scalars, whose tokens it need not see one by
     // one: moves past the atoms and dots that follow the current position
-    // (the end of an atom when `after_atom`, else of a dot) while they join
-    // it: an atom or a dot right there, or an atom after blank space that
-    // follows an atom. Returns the end of the last one; the next token is
-    // lexed from there.
+    // (the end of an atom when `after_atom`; else the end of a dot, or the
+    // start of the scalar) while they join it: an atom or a dot right there,
+    // or an atom after blank space that follows an atom. Returns the end of
+    // the last one; the next token is lexed from there.
     size_t skip_scalar_rest(bool after_atom);
 
 private:

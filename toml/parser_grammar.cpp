@@ -59,7 +59,7 @@ bool Grammar::value_fragment() {
 }
 
 // Blank space, comments and line breaks, where all three may stand.
-bool Grammar::trivia() {
+bool Grammar::more_trivia() {
     for (;;) {
         switch (cur().kind) {
             case TokenKind::Newline:
@@ -93,7 +93,7 @@ bool Grammar::lone_carriage_return() {
 }
 
 // After a key/value or a header: blank space, a comment, then the line break.
-bool Grammar::line_end() {
+bool Grammar::line_end_after_more() {
     bool had_comment = false;
     if (cur().kind == TokenKind::Comment) {
         if (!comment()) return false;
@@ -113,16 +113,28 @@ bool Grammar::line_end() {
 }
 
 bool Grammar::keyval_line() {
+    // Most lines start with a single unquoted key part and "=", at most one
+    // space between them: both are taken from the bytes at once.
+    if (cur_.kind == TokenKind::Atom) {
+        const char* s = src_.data();
+        uint32_t eq = cur_.end;
+        if (eq + 1 < src_.size() && s[eq] == ' ') ++eq;
+        if (eq < src_.size() && s[eq] == '=') {
+            emit(EventKind::SimpleKey, cur_.start, cur_.end, Quoting::Unquoted, cur_.plain);
+            count_line();
+            emit(EventKind::KeyValSep, eq, eq + 1);
+            last_significant_end_ = taken_end_ = eq + 1;
+            if (simple_scalar_at(eq + 1)) return line_end();
+            lexer_.seek(eq + 1);
+            lexer_.next(cur_);
+            if (!value(false)) return false;
+            return line_end();
+        }
+    }
     bool starts_with_dot = cur().kind == TokenKind::Dot;
     size_t first = out_.size();
     key();
-    if (key_adds_entry(first, dotted_first_)) {
-        if (header_event_ == kNoHeader) {
-            ++root_lines_;
-        } else {
-            ++out_[header_event_].count;
-        }
-    }
+    if (key_adds_entry(first, dotted_first_)) count_line();
     const Token t = cur();
     if (t.kind != TokenKind::Equals) {
         return fail(starts_with_dot ? "missing value for key" : "key with no value", point_at(t.start),

@@ -81,7 +81,10 @@ private:
         return false;
     }
 
-    bool trivia();
+    bool trivia() {
+        return (cur_.kind != TokenKind::Newline && cur_.kind != TokenKind::Comment) || more_trivia();
+    }
+    bool more_trivia();
     // A comment or a line break: nearly always well-formed, and taken inline
     // then.
     bool comment() {
@@ -96,8 +99,22 @@ private:
     }
     bool checked_comment();
     bool lone_carriage_return();
-    bool line_end();
+    // Mostly the line break comes right away.
+    bool line_end() {
+        if (cur_.kind != TokenKind::Newline) return line_end_after_more();
+        emit(EventKind::LineEnd, cur_.start, cur_.end);
+        return newline();
+    }
+    bool line_end_after_more();
     bool keyval_line();
+    // A key/value line that adds an entry to its table.
+    void count_line() {
+        if (header_event_ == kNoHeader) {
+            ++root_lines_;
+        } else {
+            ++out_[header_event_].count;
+        }
+    }
     bool header();
     bool opens_child_of(Span key, Span previous) const;
     void key();
@@ -111,6 +128,10 @@ private:
     bool dotted_key_adds_entry(size_t first, Span& dotted_first) const;
     bool value(bool in_inline_table);
     void unquoted_scalar(uint32_t start);
+    // A value whose first byte stands at `from`, or after one space there,
+    // when it is an atom or a single-line basic string: taken at once, with
+    // the token after it lexed. False, with nothing done, for other values.
+    bool simple_scalar_at(uint32_t from);
     bool enter_nesting(const Token& open);
     bool array();
     bool inline_table();

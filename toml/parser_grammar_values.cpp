@@ -43,6 +43,33 @@ bool Grammar::value(bool in_inline_table) {
     return true;
 }
 
+bool Grammar::simple_scalar_at(uint32_t from) {
+    const char* s = src_.data();
+    const size_t n = src_.size();
+    size_t v = from;
+    if (v + 1 < n && s[v] == ' ') ++v;
+    if (v + 2 >= n) return false;
+    const unsigned char c = static_cast<unsigned char>(s[v]);
+    size_t end;
+    if (c == '"') {
+        if (s[v + 1] == '"' && s[v + 2] == '"') return false;
+        bool plain;
+        end = lexer_detail::scan_basic(src_, v, plain);
+        emit(EventKind::Scalar, static_cast<uint32_t>(v), static_cast<uint32_t>(end), Quoting::Basic, plain);
+        lexer_.seek(end);
+    } else if (c != ' ' && c != '\t' && lexer_detail::kFirstByteKind[c] == TokenKind::Atom) {
+        // An atom, and whatever joins it (see unquoted_scalar).
+        lexer_.seek(v);
+        end = lexer_.skip_scalar_rest(false);
+        emit(EventKind::Scalar, static_cast<uint32_t>(v), static_cast<uint32_t>(end), Quoting::Unquoted);
+    } else {
+        return false;
+    }
+    last_significant_end_ = taken_end_ = static_cast<uint32_t>(end);
+    lexer_.next(cur_);
+    return true;
+}
+
 // An atom followed by further atoms and dots; a single blank between two
 // atoms joins them too (local date-times such as 1979-05-27 07:32:00). The
 // scalar's text starts at `start` (before the current token where blank
