@@ -25,6 +25,14 @@ void Assembler::read_key() {
         const Event& e = take();
         KeyPart& p = parts_.emplace_back();
         p.span = e.span();
+        if (e.plain && e.quoting == Quoting::Unquoted && borrow_ && parts_.size() - first == 1 &&
+            kind() != EventKind::KeySep && p.span.size() <= RawString::kBorrowMax) {
+            // Most keys: one bare part, spelled as its text reads, with no dots
+            // around which spacing could stand.
+            p.key.key = DecodedText::borrowed(RawString::borrowed_unchecked(src_.data() + p.span.start, p.span.size()));
+            p.key.set_repr_in_source(false);
+            return;
+        }
         bool in_source = false;
         std::string_view decoded = decode_key_text(src_, p.span, e.quoting, e.plain, errors_, key_text_, in_source);
         if (borrow_ && in_source && decoded.size() <= RawString::kBorrowMax) {
