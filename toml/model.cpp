@@ -8,27 +8,6 @@ namespace toml {
 
 // ---- Value ---------------------------------------------------------------
 
-Decor& Value::decor() {
-    return v.visit([](auto& x) -> Decor& { return x.decor; });
-}
-
-const Decor& Value::decor() const {
-    return v.visit([](const auto& x) -> const Decor& { return x.decor; });
-}
-
-RawString* Value::repr() {
-    return v.visit([](auto& x) -> RawString* {
-        using T = std::remove_cvref_t<decltype(x)>;
-        if constexpr (std::is_same_v<T, Array> || std::is_same_v<T, InlineTable>) {
-            return nullptr;
-        } else {
-            return &x.repr;
-        }
-    });
-}
-
-const RawString* Value::repr() const { return const_cast<Value*>(this)->repr(); }
-
 const char* Value::type_name() const {
     static constexpr const char* kNames[] = {"string",   "integer", "float",       "boolean",
                                              "datetime", "array",   "inline table"};

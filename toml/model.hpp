@@ -635,6 +635,28 @@ protected:
         : v(std::forward<T>(x)) {}
 };
 
+// Inline: the parser sets a decor or repr on every value it reads.
+inline Decor& Value::decor() {
+    return v.visit([](auto& x) -> Decor& { return x.decor; });
+}
+
+inline const Decor& Value::decor() const {
+    return v.visit([](const auto& x) -> const Decor& { return x.decor; });
+}
+
+inline RawString* Value::repr() {
+    return v.visit([](auto& x) -> RawString* {
+        using T = std::remove_cvref_t<decltype(x)>;
+        if constexpr (std::is_same_v<T, Array> || std::is_same_v<T, InlineTable>) {
+            return nullptr;
+        } else {
+            return &x.repr;
+        }
+    });
+}
+
+inline const RawString* Value::repr() const { return const_cast<Value*>(this)->repr(); }
+
 template <class T, class... Args>
     requires std::is_same_v<T, Value>
 Value& ModelSlot::emplace(Args&&... args) {
