@@ -54,7 +54,6 @@ inline void report_unquoted_text(std::string_view t, Reporter& r) {
     } else {
         r.report("string values must be quoted", {desc("literal string")}, 0, n);
     }
-    return;
 }
 
 // Every "_" in t[from, to) must have a digit on both sides inside that range.
@@ -319,7 +318,6 @@ inline void decode_datetime_text(std::string_view t, Reporter& r, Value& out) {
     std::optional<Datetime> dt = parse_datetime(t, err);
     if (dt) return put<Datetime>(out, *dt);
     r.report_bare(r.quiet() ? std::string() : err.message(), 0, t.size());
-    return;
 }
 
 // Text that starts with a digit (or, after a sign, a digit or "_"); `s` is
@@ -356,7 +354,6 @@ inline void report_misspelled_word(std::string_view t, Reporter& r) {
         case 'i': case 'I': r.report("invalid float", {lit("inf")}, 0, t.size()); break;
         default: r.report("invalid float", {lit("nan")}, 0, t.size()); break;
     }
-    return;
 }
 
 inline void decode_unquoted(std::string_view t, Reporter& r, Value& out) {

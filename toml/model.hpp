@@ -9,8 +9,8 @@
 // types. No dependency on Python.
 #pragma once
 
-#include <cstddef>
 #include <cassert>
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <new>
