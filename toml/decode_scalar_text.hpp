@@ -8,19 +8,40 @@
 #include <limits>
 #include <string>
 #include <string_view>
+#include <type_traits>
 
 #include "datetime.hpp"
 #include "decode_report.hpp"
 #include "decode_string.hpp"
+#include "decoder.hpp"
 #include "model.hpp"
 
 namespace toml::decode_detail {
 
 // Makes `out` hold a scalar; `out` holds a fresh value, whose texts are all
-// absent.
+// absent. The decoders write into either a model value or a scalar decoded
+// ahead (the same code, so both decode alike).
 template <class T>
 inline void put(Value& out, T value) {
     out.v.emplace_over_empty<Formatted<T>>(std::move(value));
+}
+
+template <class T>
+inline void put(UnquotedScalar& out, T value) {
+    if constexpr (std::is_same_v<T, int64_t>) {
+        out.kind = ValueKind::Integer;
+        out.integer = value;
+    } else if constexpr (std::is_same_v<T, double>) {
+        out.kind = ValueKind::Float;
+        out.number = value;
+    } else if constexpr (std::is_same_v<T, bool>) {
+        out.kind = ValueKind::Boolean;
+        out.boolean = value;
+    } else {
+        static_assert(std::is_same_v<T, Datetime>);
+        out.kind = ValueKind::Datetime;
+        out.datetime = value;
+    }
 }
 
 inline bool is_sign(char c) { return c == '+' || c == '-'; }
@@ -94,7 +115,8 @@ inline int64_t apply_sign(uint64_t magnitude, bool negative) {
 }
 
 // 0x, 0o, 0b (and the refused 0d); `s` is where the "0" stands.
-inline void decode_radix_integer(std::string_view t, size_t s, Reporter& r, Value& out) {
+template <class Out>
+inline void decode_radix_integer(std::string_view t, size_t s, Reporter& r, Out& out) {
     const size_t n = t.size();
     if (s > 0) r.report_bare("integers with a radix cannot be signed", 0, s);
     const char letter = t[s + 1];
@@ -135,7 +157,8 @@ inline void decode_radix_integer(std::string_view t, size_t s, Reporter& r, Valu
 }
 
 // Decimal integer: t[s, n) holds only digits and underscores.
-inline void decode_decimal_integer(std::string_view t, size_t s, bool negative, Reporter& r, Value& out) {
+template <class Out>
+inline void decode_decimal_integer(std::string_view t, size_t s, bool negative, Reporter& r, Out& out) {
     const size_t n = t.size();
     if (t[s] == '0' && has_digit(t, s + 1, n)) r.report("unexpected leading zero", {}, s, s + 1);
     check_underscores(t, s, n, true, r);
@@ -229,7 +252,8 @@ inline bool quick_float(std::string_view t, size_t s, bool negative, double& out
 }
 
 // Reads the float text without underscores as the nearest double.
-inline void convert_float(std::string_view t, size_t s, bool negative, Reporter& r, Value& out) {
+template <class Out>
+inline void convert_float(std::string_view t, size_t s, bool negative, Reporter& r, Out& out) {
     double quick;
     if (quick_float(t, s, negative, quick)) return put<double>(out, quick);
     // Short texts (nearly all) are cleaned on the stack.
@@ -273,7 +297,8 @@ inline size_t digit_run_end(std::string_view t, size_t k) {
 }
 
 // Mantissa, optional fraction, optional exponent; `s` is after any sign.
-inline void decode_float(std::string_view t, size_t s, bool negative, Reporter& r, Value& out) {
+template <class Out>
+inline void decode_float(std::string_view t, size_t s, bool negative, Reporter& r, Out& out) {
     const size_t n = t.size();
     size_t m_end = digit_run_end(t, s);
     if (!has_digit(t, s, m_end)) {
@@ -308,12 +333,14 @@ inline void decode_float(std::string_view t, size_t s, bool negative, Reporter& 
     return convert_float(t, s, negative, r, out);
 }
 
-inline void special_float(bool nan, bool negative, Value& out) {
+template <class Out>
+inline void special_float(bool nan, bool negative, Out& out) {
     double d = nan ? std::numeric_limits<double>::quiet_NaN() : std::numeric_limits<double>::infinity();
     return put<double>(out, std::copysign(d, negative ? -1.0 : 1.0));
 }
 
-inline void decode_datetime_text(std::string_view t, Reporter& r, Value& out) {
+template <class Out>
+inline void decode_datetime_text(std::string_view t, Reporter& r, Out& out) {
     DatetimeParseError err;
     std::optional<Datetime> dt = parse_datetime(t, err);
     if (dt) return put<Datetime>(out, *dt);
@@ -322,7 +349,8 @@ inline void decode_datetime_text(std::string_view t, Reporter& r, Value& out) {
 
 // Text that starts with a digit (or, after a sign, a digit or "_"); `s` is
 // after the sign.
-inline void decode_number(std::string_view t, size_t s, bool negative, Reporter& r, Value& out) {
+template <class Out>
+inline void decode_number(std::string_view t, size_t s, bool negative, Reporter& r, Out& out) {
     const size_t n = t.size();
     if (t[s] == '0' && s + 1 < n) {
         switch (t[s + 1]) {
@@ -356,7 +384,8 @@ inline void report_misspelled_word(std::string_view t, Reporter& r) {
     }
 }
 
-inline void decode_unquoted(std::string_view t, Reporter& r, Value& out) {
+template <class Out>
+inline void decode_unquoted(std::string_view t, Reporter& r, Out& out) {
     const size_t n = t.size();
     if (n == 0) {
         r.report("string values must be quoted", {desc("literal string")}, 0, 0);

@@ -165,4 +165,21 @@ void decode_scalar(std::string_view source, Span span, Quoting quoting, bool pla
     }
 }
 
+bool decode_unquoted_scalar(std::string_view text, UnquotedScalar& out) {
+    ErrorSink unused;
+    Reporter r(unused, 0);
+    decode_unquoted(text, r, out);
+    return !r.failed();
+}
+
+void put_scalar(Value& out, const UnquotedScalar& scalar) {
+    switch (scalar.kind) {
+        case ValueKind::Integer: return put<int64_t>(out, scalar.integer);
+        case ValueKind::Float: return put<double>(out, scalar.number);
+        case ValueKind::Boolean: return put<bool>(out, scalar.boolean);
+        case ValueKind::Datetime: return put<Datetime>(out, scalar.datetime);
+        default: return;
+    }
+}
+
 }  // namespace toml

@@ -4,10 +4,12 @@
 // sink with absolute spans into `source`.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 
 #include "error.hpp"
+#include "datetime.hpp"
 #include "lexer.hpp"
 #include "model.hpp"
 
@@ -33,5 +35,22 @@ std::string_view decode_key_text(std::string_view source, Span span, Quoting quo
 // text verbatim points into `source` (which the caller keeps alive).
 void decode_scalar(std::string_view source, Span span, Quoting quoting, bool plain, ErrorSink& errors,
                    Value& out, std::string& scratch, bool borrow);
+
+// An unquoted scalar decoded apart from the model (ahead of the assembly,
+// on another thread): which kind it is, and the field of that kind.
+struct UnquotedScalar {
+    ValueKind kind = ValueKind::Integer;
+    bool boolean = false;
+    int64_t integer = 0;
+    double number = 0;
+    Datetime datetime;
+};
+
+// Decodes the unquoted scalar `text` into `out`, as decode_scalar would into
+// a model value; false, with nothing reported, when it has an error.
+bool decode_unquoted_scalar(std::string_view text, UnquotedScalar& out);
+
+// Makes `out`, which holds a default-constructed Value, hold `scalar`.
+void put_scalar(Value& out, const UnquotedScalar& scalar);
 
 }  // namespace toml

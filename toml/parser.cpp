@@ -15,6 +15,7 @@
 #include "parser_assembly.hpp"
 #include "parser_events.hpp"
 #include "parser_grammar.hpp"
+#include "parser_two_threads.hpp"
 
 namespace toml {
 namespace {
@@ -22,6 +23,11 @@ namespace {
 // Spans are 32-bit.
 constexpr uint64_t kMaxSourceSize = 0xFFFFFFFFull;
 constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
+
+// Statements are handed over to the assembly once they make this many
+// events: enough to make the hand-over rare (on two threads it wakes the
+// other one), few enough to stay in the cache.
+constexpr size_t kHandOverFrom = 1 << 12;
 
 // The event buffer is kept between parses so that small parses do not
 // allocate; a very large one is given back.
@@ -59,23 +65,33 @@ void trim(detail::EventList& events) {
 }  // namespace
 
 std::variant<DocumentMut, TomlError> parse_document(std::string_view text, std::shared_ptr<const void> owner) {
+    return detail::parse_document(text, std::move(owner), detail::Threads::BySize, 0);
+}
+
+std::variant<DocumentMut, TomlError> detail::parse_document(std::string_view text, std::shared_ptr<const void> owner,
+                                                            Threads threads, size_t hand_over_from) {
     if (text.size() > kMaxSourceSize) return too_large();
     bool bom = text.substr(0, kByteOrderMark.size()) == kByteOrderMark;
-    detail::EventList& events = event_buffer(text.size());
+    size_t start = bom ? kByteOrderMark.size() : 0;
     ErrorSink errors;
     // The assembly stage runs alongside; an error of the grammar stage, found
     // even after some statements were assembled, is still the one reported.
     ErrorSink assembly_errors;
     DocumentMut doc;
     bool carriage_returns = false;
-    {
-        detail::DocumentAssembly assembly(text, events, bom, assembly_errors, doc);
-        if (detail::grammar_document(text, bom ? kByteOrderMark.size() : 0, events, errors, carriage_returns,
-                                     &assembly)) {
-            assembly.finish();
+    if (hand_over_from == 0) hand_over_from = kHandOverFrom;
+    bool two = threads == Threads::Two || (threads == Threads::BySize && worth_two_threads(text.size()));
+    if (!two || !parse_on_two_threads(text, start, bom, errors, assembly_errors, doc, carriage_returns,
+                                      hand_over_from)) {
+        EventList& events = event_buffer(text.size());
+        {
+            DocumentAssembly assembly(text, bom, assembly_errors, doc, hand_over_from);
+            if (grammar_document(text, start, events, errors, carriage_returns, &assembly)) {
+                assembly.finish(events);
+            }
         }
+        trim(events);
     }
-    trim(events);
     if (errors.has_error()) return error_from(text, errors);
     if (assembly_errors.has_error()) return error_from(text, assembly_errors);
     doc.text_owner = std::move(owner);

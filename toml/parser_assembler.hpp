@@ -8,6 +8,7 @@
 #include <string_view>
 #include <vector>
 
+#include "decoder.hpp"
 #include "error.hpp"
 #include "model.hpp"
 #include "nesting.hpp"
@@ -26,18 +27,21 @@ struct KeyPart {
 class Assembler {
 public:
     // `borrow`: recorded texts point into `source` instead of copying it.
-    Assembler(std::string_view source, const EventList& events, ErrorSink& errors, bool borrow)
-        : src_(source), ev_(events), errors_(errors), borrow_(borrow && RawString::addressable(source)) {}
+    Assembler(std::string_view source, ErrorSink& errors, bool borrow)
+        : src_(source), errors_(errors), borrow_(borrow && RawString::addressable(source)) {}
 
-    void document(DocumentMut& doc, bool bom);
+    void document(const EventList& events, DocumentMut& doc, bool bom);
     // A document whose events come a run of statements at a time: start(),
     // then statements() for each run, the last one ending with End.
     void start(DocumentMut& doc, bool bom, uint32_t root_lines);
-    // Assembles the statements among events [cursor, end), then takes the
-    // cursor back by `end`: the owner of the list drops those events.
-    void statements(size_t end);
+    // Assembles the statements among `events` [cursor, end), then takes the
+    // cursor back by `end`: the owner of the list drops those events. The
+    // list may be another one each time, or the same one grown. A scalar
+    // event whose count is k > 0 was decoded ahead into `ahead`[k - 1].
+    void statements(const EventList& events, size_t end, const UnquotedScalar* ahead = nullptr);
     // A single value, which lands one level below a table.
-    Value value() {
+    Value value(const EventList& events) {
+        ev_ = events.data();
         Value v;
         Span at = cur().span();
         if (read_value(v) > kMaxNesting) report_too_deep(at);
@@ -100,7 +104,8 @@ private:
     void report_too_deep(Span at);
 
     std::string_view src_;
-    const EventList& ev_;
+    const Event* ev_ = nullptr;  // the list being read
+    const UnquotedScalar* ahead_ = nullptr;
     ErrorSink& errors_;
     bool borrow_;
     size_t i_ = 0;

@@ -215,9 +215,9 @@ void Assembler::keep_spelling_below(Table& table, std::vector<const Key*>& path)
     }
 }
 
-void Assembler::document(DocumentMut& doc, bool bom) {
-    start(doc, bom, ev_.back().count);
-    statements(ev_.size());
+void Assembler::document(const EventList& events, DocumentMut& doc, bool bom) {
+    start(doc, bom, events.back().count);
+    statements(events, events.size());
 }
 
 void Assembler::start(DocumentMut& doc, bool bom, uint32_t root_lines) {
@@ -230,7 +230,9 @@ void Assembler::start(DocumentMut& doc, bool bom, uint32_t root_lines) {
     last_end_ = bom ? 3 : 0;
 }
 
-void Assembler::statements(size_t end) {
+void Assembler::statements(const EventList& events, size_t end, const UnquotedScalar* ahead) {
+    ev_ = events.data();
+    ahead_ = ahead;
     while (i_ < end && !errors_.has_error()) {
         switch (kind()) {
             case EventKind::StdTableOpen:
@@ -407,29 +409,37 @@ void Assembler::finish_table() {
 
 void assemble_document(std::string_view source, const EventList& events, bool bom,
                        ErrorSink& errors, DocumentMut& doc) {
-    Assembler a(source, events, errors, true);
-    a.document(doc, bom);
+    Assembler a(source, errors, true);
+    a.document(events, doc, bom);
 }
 
-DocumentAssembly::DocumentAssembly(std::string_view source, const EventList& events, bool bom, ErrorSink& errors,
-                                   DocumentMut& doc)
-    : assembler_(std::make_unique<Assembler>(source, events, errors, true)), events_(events), doc_(doc), bom_(bom) {}
+DocumentAssembly::DocumentAssembly(std::string_view source, bool bom, ErrorSink& errors, DocumentMut& doc,
+                                   size_t hand_over_from)
+    : StatementSink(hand_over_from),
+      assembler_(std::make_unique<Assembler>(source, errors, true)), doc_(doc), bom_(bom) {}
 
 DocumentAssembly::~DocumentAssembly() = default;
 
-void DocumentAssembly::statements(size_t end, uint32_t root_lines) {
+void DocumentAssembly::statements(EventList& events, size_t end, uint32_t root_lines) {
+    take(events, end, root_lines);
+    events.erase(events.begin(), events.begin() + static_cast<std::ptrdiff_t>(end));
+}
+
+void DocumentAssembly::take(const EventList& events, size_t end, uint32_t root_lines, const UnquotedScalar* ahead) {
     if (!started_) {
         assembler_->start(doc_, bom_, root_lines);
         started_ = true;
     }
-    assembler_->statements(end);
+    assembler_->statements(events, end, ahead);
 }
 
-void DocumentAssembly::finish() { statements(events_.size(), events_.back().count); }
+void DocumentAssembly::finish(const EventList& events, const UnquotedScalar* ahead) {
+    take(events, events.size(), events.back().count, ahead);
+}
 
 Value assemble_value(std::string_view source, const EventList& events, ErrorSink& errors) {
-    Assembler a(source, events, errors, false);
-    return a.value();
+    Assembler a(source, errors, false);
+    return a.value(events);
 }
 
 }  // namespace toml::detail

@@ -10,6 +10,7 @@
 #include <string_view>
 #include <vector>
 
+#include "decoder.hpp"
 #include "error.hpp"
 #include "model.hpp"
 #include "parser_events.hpp"
@@ -30,15 +31,19 @@ class Assembler;
 // when found after them.
 class DocumentAssembly final : public StatementSink {
 public:
-    DocumentAssembly(std::string_view source, const EventList& events, bool bom, ErrorSink& errors,
-                     DocumentMut& doc);
+    // Statements are handed over once they make `hand_over_from` events.
+    DocumentAssembly(std::string_view source, bool bom, ErrorSink& errors, DocumentMut& doc,
+                     size_t hand_over_from);
     ~DocumentAssembly();
-    void statements(size_t end, uint32_t root_lines) override;
-    void finish();
+    void statements(EventList& events, size_t end, uint32_t root_lines) override;
+    // Assembles events [0, end) and leaves the list as it is. A scalar event
+    // whose count is k > 0 was decoded ahead into `ahead`[k - 1].
+    void take(const EventList& events, size_t end, uint32_t root_lines, const UnquotedScalar* ahead = nullptr);
+    // The last events, which end with End.
+    void finish(const EventList& events, const UnquotedScalar* ahead = nullptr);
 
 private:
     std::unique_ptr<Assembler> assembler_;
-    const EventList& events_;
     DocumentMut& doc_;
     bool bom_;
     bool started_ = false;

@@ -1,6 +1,7 @@
 // Assembly of values: scalars, arrays and inline tables with the text around
 // their elements.
 #include <algorithm>
+#include <cassert>
 #include <utility>
 
 #include "decoder.hpp"
@@ -16,7 +17,12 @@ int Assembler::read_value(Value& out) {
         case EventKind::InlineTableOpen:
             return read_inline_table(out.v.emplace_over_empty<InlineTable>());
         default:
-            decode_scalar(src_, e.span(), e.quoting, e.plain, errors_, out, key_text_, borrow_);
+            if (e.count != 0) {
+                assert(ahead_ != nullptr);
+                put_scalar(out, ahead_[e.count - 1]);
+            } else {
+                decode_scalar(src_, e.span(), e.quoting, e.plain, errors_, out, key_text_, borrow_);
+            }
             if (RawString* repr = out.repr()) *repr = text(e.span());
             return 0;
     }

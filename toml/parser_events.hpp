@@ -46,7 +46,8 @@ struct Event {
     // Openings of arrays and inline tables: the number of elements or entries.
     // Header openings: the number of key/value lines of the table's body, plus
     // one when the next header looks like a child of it; End: the lines of the
-    // root's body. A hint for reserving room.
+    // root's body. A hint for reserving room. Unquoted scalars: 0, or k when
+    // the scalar was decoded ahead into the k-th slot of a side list.
     uint32_t count = 0;
     Span span() const { return Span{start, end}; }
 };
@@ -58,13 +59,20 @@ using EventList = std::vector<Event, EventAllocator<Event>>;
 // are fresh in the cache, and the list stays short.
 class StatementSink {
 public:
-    // Events [0, end) of the list make whole statements, every count on them
+    // Events [0, end) of `events` make whole statements, every count on them
     // is final, and so is `root_lines` (the key/value lines before the first
-    // header). The grammar stage drops them from the list afterwards.
-    virtual void statements(size_t end, uint32_t root_lines) = 0;
+    // header). The sink drops them from the list; what follows them stays, at
+    // the front.
+    virtual void statements(EventList& events, size_t end, uint32_t root_lines) = 0;
+    // Statements are handed over once they make this many events.
+    size_t hand_over_from() const { return hand_over_from_; }
 
 protected:
+    explicit StatementSink(size_t hand_over_from) : hand_over_from_(hand_over_from) {}
     ~StatementSink() = default;
+
+private:
+    size_t hand_over_from_;
 };
 
 }  // namespace toml::detail

@@ -167,7 +167,7 @@ bool Grammar::header() {
     Span key_text{key_start, out_.back().end};
     if (previous_header != kNoHeader && opens_child_of(key_text, previous_key_)) ++out_[previous_header].count;
     // Everything before this header is complete now.
-    if (sink_ != nullptr && header_event_ >= kHandOverFrom) hand_over();
+    if (sink_ != nullptr && header_event_ >= hand_over_from_) hand_over();
     previous_key_ = key_text;
     dotted_first_ = Span{};
     const Token t = cur();
@@ -190,8 +190,7 @@ bool Grammar::header() {
 }
 
 void Grammar::hand_over() {
-    sink_->statements(header_event_, root_lines_);
-    out_.erase(out_.begin(), out_.begin() + static_cast<std::ptrdiff_t>(header_event_));
+    sink_->statements(out_, header_event_, root_lines_);
     header_event_ = 0;
 }
 

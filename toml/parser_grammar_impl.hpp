@@ -36,7 +36,12 @@ public:
     // Lexing starts at `start` (after a byte-order mark).
     Grammar(std::string_view source, size_t start, EventList& events, ErrorSink& errors,
             StatementSink* sink = nullptr)
-        : src_(source), lexer_(source, start), out_(events), errors_(errors), sink_(sink) {
+        : src_(source),
+          lexer_(source, start),
+          out_(events),
+          errors_(errors),
+          sink_(sink),
+          hand_over_from_(sink != nullptr ? sink->hand_over_from() : 0) {
         lexer_.next(cur_);
     }
 
@@ -144,9 +149,7 @@ private:
     EventList& out_;
     ErrorSink& errors_;
     StatementSink* sink_;
-    // Statements are handed over once they make this many events: enough to
-    // make the call rare, few enough to stay in the cache.
-    static constexpr size_t kHandOverFrom = 1 << 12;
+    size_t hand_over_from_;
     uint32_t last_significant_end_ = 0;
     int depth_ = 0;
     // Key/value lines are counted on the latest header's opening event, or
