@@ -27,7 +27,7 @@ inline void put(Value& out, T value) {
 }
 
 template <class T>
-inline void put(UnquotedScalar& out, T value) {
+inline void put(ScalarAhead& out, T value) {
     if constexpr (std::is_same_v<T, int64_t>) {
         out.kind = ValueKind::Integer;
         out.integer = value;
@@ -209,24 +209,27 @@ inline constexpr double kExactPowersOfTen[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5
                                                1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
                                                1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
 
-// The nearest double to a float text of digits, an optional fraction and an
-// optional exponent, without underscores, when one multiplication or
-// division of exact doubles gives it (at most 15 significant digits and a
-// decimal exponent of at most 22 either way): both operands are exact, so
-// the one rounding is the correct one. False when that does not apply.
+// The nearest double to a well-formed float text (digits, an optional
+// fraction and an optional exponent, underscores between digits) when one
+// multiplication or division of exact doubles gives it (at most 15
+// significant digits and a decimal exponent of at most 22 either way): both
+// operands are exact, so the one rounding is the correct one. False when that
+// does not apply.
 inline bool quick_float(std::string_view t, size_t s, bool negative, double& out) {
     const size_t n = t.size();
     uint64_t mantissa = 0;
     int digits = 0;  // significant digits taken into the mantissa
     int scale = 0;   // decimal exponent of the mantissa's last digit
     size_t k = s;
-    for (; k < n && is_digit(t[k]); ++k) {
+    for (; k < n && (is_digit(t[k]) || t[k] == '_'); ++k) {
+        if (t[k] == '_') continue;
         if (digits > 0 || t[k] != '0') ++digits;
         mantissa = mantissa * 10 + static_cast<unsigned>(t[k] - '0');
         if (digits > 15) return false;
     }
     if (k < n && t[k] == '.') {
-        for (++k; k < n && is_digit(t[k]); ++k) {
+        for (++k; k < n && (is_digit(t[k]) || t[k] == '_'); ++k) {
+            if (t[k] == '_') continue;
             if (digits > 0 || t[k] != '0') ++digits;
             mantissa = mantissa * 10 + static_cast<unsigned>(t[k] - '0');
             --scale;
@@ -238,7 +241,8 @@ inline bool quick_float(std::string_view t, size_t s, bool negative, double& out
         bool negative_exponent = false;
         if (k < n && is_sign(t[k])) negative_exponent = t[k++] == '-';
         int exponent = 0;
-        for (; k < n && is_digit(t[k]); ++k) {
+        for (; k < n && (is_digit(t[k]) || t[k] == '_'); ++k) {
+            if (t[k] == '_') continue;
             exponent = exponent * 10 + (t[k] - '0');
             if (exponent > 1000) return false;
         }
@@ -251,7 +255,7 @@ inline bool quick_float(std::string_view t, size_t s, bool negative, double& out
     return true;
 }
 
-// Reads the float text without underscores as the nearest double.
+// Reads a well-formed float text as the nearest double.
 template <class Out>
 inline void convert_float(std::string_view t, size_t s, bool negative, Reporter& r, Out& out) {
     double quick;

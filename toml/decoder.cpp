@@ -165,20 +165,58 @@ void decode_scalar(std::string_view source, Span span, Quoting quoting, bool pla
     }
 }
 
-bool decode_unquoted_scalar(std::string_view text, UnquotedScalar& out) {
+bool decode_scalar_ahead(std::string_view source, Span span, Quoting quoting, bool plain, std::string& store,
+                         ScalarAhead& out) {
+    std::string_view t = source.substr(span.start, span.size());
     ErrorSink unused;
     Reporter r(unused, 0);
-    decode_unquoted(text, r, out);
-    return !r.failed();
+    if (quoting == Quoting::Unquoted) {
+        decode_unquoted(t, r, out);
+        return !r.failed();
+    }
+    out.kind = ValueKind::String;
+    std::string_view content;
+    if (verbatim_string(t, quoting, plain, content)) {
+        out.in_source = true;
+        out.at = static_cast<uint32_t>(content.data() - source.data());
+        out.size = static_cast<uint32_t>(content.size());
+        return true;
+    }
+    const size_t mark = store.size();
+    decode_string(t, quoting, r, store);
+    std::string_view decoded(store.data() + mark, store.size() - mark);
+    std::string_view at;
+    if (r.failed()) {
+        store.resize(mark);
+        return false;
+    }
+    out.size = static_cast<uint32_t>(decoded.size());
+    if (verbatim_in(t, quoting, decoded, at)) {
+        out.in_source = true;
+        out.at = static_cast<uint32_t>(at.data() - source.data());
+        store.resize(mark);
+    } else {
+        out.at = static_cast<uint32_t>(mark);
+    }
+    return true;
 }
 
-void put_scalar(Value& out, const UnquotedScalar& scalar) {
+void put_scalar(Value& out, const ScalarAhead& scalar, std::string_view source, const char* store, bool borrow) {
     switch (scalar.kind) {
         case ValueKind::Integer: return put<int64_t>(out, scalar.integer);
         case ValueKind::Float: return put<double>(out, scalar.number);
         case ValueKind::Boolean: return put<bool>(out, scalar.boolean);
         case ValueKind::Datetime: return put<Datetime>(out, scalar.datetime);
+        case ValueKind::String: break;
         default: return;
+    }
+    if (!scalar.in_source) {
+        out.v.emplace_over_empty<Formatted<DecodedText>>(DecodedText(std::string_view(store + scalar.at, scalar.size)));
+    } else if (borrow && scalar.size <= RawString::kBorrowMax) {
+        out.v.emplace_over_empty<Formatted<DecodedText>>(
+            DecodedText::borrowed(RawString::borrowed_unchecked(source.data() + scalar.at, scalar.size)));
+    } else {
+        out.v.emplace_over_empty<Formatted<DecodedText>>(DecodedText(source.substr(scalar.at, scalar.size)));
     }
 }
 

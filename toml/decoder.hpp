@@ -36,21 +36,35 @@ std::string_view decode_key_text(std::string_view source, Span span, Quoting quo
 void decode_scalar(std::string_view source, Span span, Quoting quoting, bool plain, ErrorSink& errors,
                    Value& out, std::string& scratch, bool borrow);
 
-// An unquoted scalar decoded apart from the model (ahead of the assembly,
-// on another thread): which kind it is, and the field of that kind.
-struct UnquotedScalar {
+// A scalar decoded apart from the model (ahead of the assembly, on another
+// thread): which kind it is, and the field of that kind. A string's decoded
+// text stands at [at, at + size) of the source when `in_source`, else of the
+// store that decoding appended it to.
+struct ScalarAhead {
     ValueKind kind = ValueKind::Integer;
     bool boolean = false;
+    bool in_source = false;
+    uint32_t at = 0;
+    uint32_t size = 0;
     int64_t integer = 0;
     double number = 0;
     Datetime datetime;
 };
 
-// Decodes the unquoted scalar `text` into `out`, as decode_scalar would into
-// a model value; false, with nothing reported, when it has an error.
-bool decode_unquoted_scalar(std::string_view text, UnquotedScalar& out);
+// Scalars decoded ahead, and the store of their decoded texts.
+struct ScalarsAhead {
+    const ScalarAhead* scalars = nullptr;
+    const char* store = nullptr;
+};
 
-// Makes `out`, which holds a default-constructed Value, hold `scalar`.
-void put_scalar(Value& out, const UnquotedScalar& scalar);
+// Decodes the scalar source[span] into `out` as decode_scalar would into a
+// model value, appending a decoded text that differs from the source to
+// `store`; false, with nothing reported or kept, when it has an error.
+bool decode_scalar_ahead(std::string_view source, Span span, Quoting quoting, bool plain, std::string& store,
+                         ScalarAhead& out);
+
+// Makes `out`, which holds a default-constructed Value, hold `scalar`, as
+// decode_scalar would have (`borrow` as there).
+void put_scalar(Value& out, const ScalarAhead& scalar, std::string_view source, const char* store, bool borrow);
 
 }  // namespace toml

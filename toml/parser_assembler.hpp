@@ -37,8 +37,8 @@ public:
     // Assembles the statements among `events` [cursor, end), then takes the
     // cursor back by `end`: the owner of the list drops those events. The
     // list may be another one each time, or the same one grown. A scalar
-    // event whose count is k > 0 was decoded ahead into `ahead`[k - 1].
-    void statements(const EventList& events, size_t end, const UnquotedScalar* ahead = nullptr);
+    // event whose count is k > 0 was decoded ahead into `ahead`'s k-th.
+    void statements(const EventList& events, size_t end, ScalarsAhead ahead = {});
     // A single value, which lands one level below a table.
     Value value(const EventList& events) {
         ev_ = events.data();
@@ -105,7 +105,7 @@ private:
 
     std::string_view src_;
     const Event* ev_ = nullptr;  // the list being read
-    const UnquotedScalar* ahead_ = nullptr;
+    ScalarsAhead ahead_;
     ErrorSink& errors_;
     bool borrow_;
     size_t i_ = 0;

@@ -230,7 +230,7 @@ void Assembler::start(DocumentMut& doc, bool bom, uint32_t root_lines) {
     last_end_ = bom ? 3 : 0;
 }
 
-void Assembler::statements(const EventList& events, size_t end, const UnquotedScalar* ahead) {
+void Assembler::statements(const EventList& events, size_t end, ScalarsAhead ahead) {
     ev_ = events.data();
     ahead_ = ahead;
     while (i_ < end && !errors_.has_error()) {
@@ -425,7 +425,7 @@ void DocumentAssembly::statements(EventList& events, size_t end, uint32_t root_l
     events.erase(events.begin(), events.begin() + static_cast<std::ptrdiff_t>(end));
 }
 
-void DocumentAssembly::take(const EventList& events, size_t end, uint32_t root_lines, const UnquotedScalar* ahead) {
+void DocumentAssembly::take(const EventList& events, size_t end, uint32_t root_lines, ScalarsAhead ahead) {
     if (!started_) {
         assembler_->start(doc_, bom_, root_lines);
         started_ = true;
@@ -433,7 +433,7 @@ void DocumentAssembly::take(const EventList& events, size_t end, uint32_t root_l
     assembler_->statements(events, end, ahead);
 }
 
-void DocumentAssembly::finish(const EventList& events, const UnquotedScalar* ahead) {
+void DocumentAssembly::finish(const EventList& events, ScalarsAhead ahead) {
     take(events, events.size(), events.back().count, ahead);
 }
 

@@ -37,10 +37,10 @@ public:
     ~DocumentAssembly();
     void statements(EventList& events, size_t end, uint32_t root_lines) override;
     // Assembles events [0, end) and leaves the list as it is. A scalar event
-    // whose count is k > 0 was decoded ahead into `ahead`[k - 1].
-    void take(const EventList& events, size_t end, uint32_t root_lines, const UnquotedScalar* ahead = nullptr);
+    // whose count is k > 0 was decoded ahead into `ahead`'s k-th.
+    void take(const EventList& events, size_t end, uint32_t root_lines, ScalarsAhead ahead = {});
     // The last events, which end with End.
-    void finish(const EventList& events, const UnquotedScalar* ahead = nullptr);
+    void finish(const EventList& events, ScalarsAhead ahead = {});
 
 private:
     std::unique_ptr<Assembler> assembler_;

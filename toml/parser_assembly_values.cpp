@@ -18,8 +18,8 @@ int Assembler::read_value(Value& out) {
             return read_inline_table(out.v.emplace_over_empty<InlineTable>());
         default:
             if (e.count != 0) {
-                assert(ahead_ != nullptr);
-                put_scalar(out, ahead_[e.count - 1]);
+                assert(ahead_.scalars != nullptr);
+                put_scalar(out, ahead_.scalars[e.count - 1], src_, ahead_.store, borrow_);
             } else {
                 decode_scalar(src_, e.span(), e.quoting, e.plain, errors_, out, key_text_, borrow_);
             }

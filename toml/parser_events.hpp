@@ -46,8 +46,8 @@ struct Event {
     // Openings of arrays and inline tables: the number of elements or entries.
     // Header openings: the number of key/value lines of the table's body, plus
     // one when the next header looks like a child of it; End: the lines of the
-    // root's body. A hint for reserving room. Unquoted scalars: 0, or k when
-    // the scalar was decoded ahead into the k-th slot of a side list.
+    // root's body. A hint for reserving room. Scalars: 0, or k when the
+    // scalar was decoded ahead into the k-th slot of a side list.
     uint32_t count = 0;
     Span span() const { return Span{start, end}; }
 };

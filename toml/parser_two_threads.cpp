@@ -5,6 +5,7 @@
 #include <exception>
 #include <mutex>
 #include <optional>
+#include <string>
 #include <system_error>
 #include <thread>
 #include <utility>
@@ -29,20 +30,37 @@ constexpr size_t kListRoom = size_t{1} << 14;
 
 struct Batch {
     EventList events;
-    // The unquoted scalars among the events, decoded on the grammar thread
-    // (that stage has less to do); the assembly then only stores them.
-    std::vector<UnquotedScalar> scalars;
+    // Scalars among the events decoded on the grammar thread (that stage has
+    // less to do); the assembly then only stores them.
+    std::vector<ScalarAhead> scalars;
+    std::string texts;  // decoded texts of those strings
     uint32_t root_lines = 0;
     bool last = false;  // ends with End
+
+    ScalarsAhead ahead() const { return ScalarsAhead{scalars.data(), texts.data()}; }
 };
+
+// Numbers, date-times and single-line strings with escapes. A single-line
+// string without escapes costs the assembly next to nothing already; the
+// multi-line strings stay with the assembly too, which keeps the two stages'
+// shares about even.
+bool worth_decoding_ahead(const Event& e) {
+    switch (e.quoting) {
+        case Quoting::Unquoted: return true;
+        case Quoting::Basic:
+        case Quoting::Literal: return !e.plain;
+        default: return false;
+    }
+}
 
 void decode_ahead(std::string_view text, Batch& batch) {
     batch.scalars.clear();
+    batch.texts.clear();
     for (Event& e : batch.events) {
-        if (e.kind != EventKind::Scalar || e.quoting != Quoting::Unquoted) continue;
-        UnquotedScalar& scalar = batch.scalars.emplace_back();
+        if (e.kind != EventKind::Scalar || !worth_decoding_ahead(e)) continue;
+        ScalarAhead& scalar = batch.scalars.emplace_back();
         // One with an error is left to the assembly, which reports it in turn.
-        if (!decode_unquoted_scalar(text.substr(e.start, e.end - e.start), scalar)) {
+        if (!decode_scalar_ahead(text, e.span(), e.quoting, e.plain, batch.texts, scalar)) {
             batch.scalars.pop_back();
             continue;
         }
@@ -229,9 +247,9 @@ bool parse_on_two_threads(std::string_view text, size_t start, bool bom, ErrorSi
         Batch batch;
         while (handoff.next(batch)) {
             if (batch.last) {
-                assembly.finish(batch.events, batch.scalars.data());
+                assembly.finish(batch.events, batch.ahead());
             } else {
-                assembly.take(batch.events, batch.events.size(), batch.root_lines, batch.scalars.data());
+                assembly.take(batch.events, batch.events.size(), batch.root_lines, batch.ahead());
             }
             handoff.give_back(std::move(batch));
         }
