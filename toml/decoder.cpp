@@ -165,7 +165,7 @@ void decode_scalar(std::string_view source, Span span, Quoting quoting, bool pla
     }
 }
 
-bool decode_scalar_ahead(std::string_view source, Span span, Quoting quoting, bool plain, std::string& store,
+bool decode_scalar_ahead(std::string_view source, Span span, Quoting quoting, bool plain, std::string& scratch,
                          ScalarAhead& out) {
     std::string_view t = source.substr(span.start, span.size());
     ErrorSink unused;
@@ -182,21 +182,14 @@ bool decode_scalar_ahead(std::string_view source, Span span, Quoting quoting, bo
         out.size = static_cast<uint32_t>(content.size());
         return true;
     }
-    const size_t mark = store.size();
-    decode_string(t, quoting, r, store);
-    std::string_view decoded(store.data() + mark, store.size() - mark);
+    scratch.clear();
+    decode_string(t, quoting, r, scratch);
+    if (r.failed()) return false;
+    out.size = static_cast<uint32_t>(scratch.size());
     std::string_view at;
-    if (r.failed()) {
-        store.resize(mark);
-        return false;
-    }
-    out.size = static_cast<uint32_t>(decoded.size());
-    if (verbatim_in(t, quoting, decoded, at)) {
+    if (verbatim_in(t, quoting, scratch, at)) {
         out.in_source = true;
         out.at = static_cast<uint32_t>(at.data() - source.data());
-        store.resize(mark);
-    } else {
-        out.at = static_cast<uint32_t>(mark);
     }
     return true;
 }

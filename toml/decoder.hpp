@@ -58,9 +58,10 @@ struct ScalarsAhead {
 };
 
 // Decodes the scalar source[span] into `out` as decode_scalar would into a
-// model value, appending a decoded text that differs from the source to
-// `store`; false, with nothing reported or kept, when it has an error.
-bool decode_scalar_ahead(std::string_view source, Span span, Quoting quoting, bool plain, std::string& store,
+// model value; false, with nothing reported, when it has an error. A string
+// whose decoded text is not in the source leaves it in `scratch`, for the
+// caller to store and to set `out.at`.
+bool decode_scalar_ahead(std::string_view source, Span span, Quoting quoting, bool plain, std::string& scratch,
                          ScalarAhead& out);
 
 // Makes `out`, which holds a default-constructed Value, hold `scalar`, as

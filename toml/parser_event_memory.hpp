@@ -1,8 +1,9 @@
-// Memory for the event list. A large document's list is written once, front
-// to back, and given back after the parse. Where the system offers huge pages
-// a large list is placed on them: writing it then costs a handful of page
-// faults instead of one per 4 KiB page, and a fault costs far more than the
-// writes that follow it.
+// Memory for the event list and the other lists of a parse. A large list is
+// written once, front to back, and given back after the parse: from 64 KiB on
+// it is mapped on its own, which hands it back to the system when freed. Where
+// the system offers huge pages a very large list is placed on them: writing it
+// then costs a handful of page faults instead of one per 4 KiB page, and a
+// fault costs far more than the writes that follow it.
 #pragma once
 
 #include <cstddef>

@@ -1,7 +1,7 @@
 #include "parser_two_threads.hpp"
 
-#include <condition_variable>
 #include <array>
+#include <condition_variable>
 #include <exception>
 #include <mutex>
 #include <optional>
@@ -13,6 +13,7 @@
 
 #include "decoder.hpp"
 #include "parser_assembly.hpp"
+#include "parser_event_memory.hpp"
 #include "parser_events.hpp"
 #include "parser_grammar.hpp"
 
@@ -24,16 +25,21 @@ constexpr size_t kTwoThreadsFrom = size_t{256} << 10;
 // Event lists in flight: the grammar stage runs at most this far ahead, which
 // bounds the memory the lists take.
 constexpr size_t kLists = 4;
-// Room reserved in each list: enough for most runs of statements, which the
-// grammar stage hands over from a few thousand events on.
+// Room reserved in each batch, on the calling thread: enough for most runs
+// of statements, which the grammar stage hands over from a few thousand
+// events on. The lists are large enough to be mapped on their own (see
+// EventAllocator), so that the grammar thread's memory goes back to the
+// system after the parse rather than stay in its heap.
 constexpr size_t kListRoom = size_t{1} << 14;
+constexpr size_t kScalarRoom = size_t{1} << 11;
+constexpr size_t kTextRoom = size_t{64} << 10;
 
 struct Batch {
     EventList events;
     // Scalars among the events decoded on the grammar thread (that stage has
     // less to do); the assembly then only stores them.
-    std::vector<ScalarAhead> scalars;
-    std::string texts;  // decoded texts of those strings
+    std::vector<ScalarAhead, EventAllocator<ScalarAhead>> scalars;
+    std::vector<char, EventAllocator<char>> texts;  // decoded texts of those strings
     uint32_t root_lines = 0;
     bool last = false;  // ends with End
 
@@ -53,16 +59,21 @@ bool worth_decoding_ahead(const Event& e) {
     }
 }
 
-void decode_ahead(std::string_view text, Batch& batch) {
+// `scratch`: room for decoding strings.
+void decode_ahead(std::string_view text, Batch& batch, std::string& scratch) {
     batch.scalars.clear();
     batch.texts.clear();
     for (Event& e : batch.events) {
         if (e.kind != EventKind::Scalar || !worth_decoding_ahead(e)) continue;
         ScalarAhead& scalar = batch.scalars.emplace_back();
         // One with an error is left to the assembly, which reports it in turn.
-        if (!decode_scalar_ahead(text, e.span(), e.quoting, e.plain, batch.texts, scalar)) {
+        if (!decode_scalar_ahead(text, e.span(), e.quoting, e.plain, scratch, scalar)) {
             batch.scalars.pop_back();
             continue;
+        }
+        if (scalar.kind == ValueKind::String && !scalar.in_source) {
+            scalar.at = static_cast<uint32_t>(batch.texts.size());
+            batch.texts.insert(batch.texts.end(), scratch.begin(), scratch.end());
         }
         e.count = static_cast<uint32_t>(batch.scalars.size());
     }
@@ -97,11 +108,16 @@ public:
     Handoff(std::string_view text, size_t hand_over_from) : StatementSink(hand_over_from), text_(text) {
         first_.reserve(kListRoom);
         spare_.resize(kLists);
-        for (Batch& b : spare_) b.events.reserve(kListRoom);
+        for (Batch& b : spare_) {
+            b.events.reserve(kListRoom);
+            b.scalars.reserve(kScalarRoom);
+            b.texts.reserve(kTextRoom);
+        }
     }
 
     // Grammar thread.
     EventList first_list() { return std::move(first_); }
+    std::string& scratch() { return scratch_; }
 
     void statements(EventList& events, size_t end, uint32_t root_lines) override {
         Batch batch;
@@ -123,7 +139,7 @@ public:
         std::swap(events, batch.events);
         batch.root_lines = root_lines;
         batch.last = false;
-        decode_ahead(text_, batch);
+        decode_ahead(text_, batch, scratch_);
         push(std::move(batch));
     }
 
@@ -184,6 +200,7 @@ private:
 
     std::string_view text_;
     EventList first_;
+    std::string scratch_;
     std::mutex m_;
     std::condition_variable full_ready_;
     std::condition_variable spare_ready_;
@@ -230,7 +247,7 @@ bool parse_on_two_threads(std::string_view text, size_t start, bool bom, ErrorSi
                     last->root_lines = events.back().count;
                     last->last = true;
                     last->events = std::move(events);
-                    decode_ahead(text, *last);
+                    decode_ahead(text, *last, handoff.scratch());
                 }
             } catch (...) {
                 last.reset();
