@@ -46,23 +46,16 @@ struct Batch {
     ScalarsAhead ahead() const { return ScalarsAhead{scalars.data(), texts.data()}; }
 };
 
-// Numbers, date-times and single-line strings with escapes. A single-line
-// string without escapes costs the assembly next to nothing already; the
-// multi-line strings stay with the assembly too, which keeps the two stages'
-// shares about even.
-bool worth_decoding_ahead(const Event& e) {
-    switch (e.quoting) {
-        case Quoting::Unquoted: return true;
-        case Quoting::Basic:
-        case Quoting::Literal: return !e.plain;
-        default: return false;
-    }
-}
+// Every scalar but a single-line string without escapes, which costs the
+// assembly next to nothing already.
+bool worth_decoding_ahead(const Event& e) { return e.quoting == Quoting::Unquoted || !e.plain; }
 
-// `scratch`: room for decoding strings.
-void decode_ahead(std::string_view text, Batch& batch, std::string& scratch) {
+// `scratch`: room for decoding strings. With `ahead` off the batch goes as
+// it is, and the assembly decodes every scalar itself.
+void decode_ahead(std::string_view text, Batch& batch, std::string& scratch, bool ahead) {
     batch.scalars.clear();
     batch.texts.clear();
+    if (!ahead) return;
     for (Event& e : batch.events) {
         if (e.kind != EventKind::Scalar || !worth_decoding_ahead(e)) continue;
         ScalarAhead& scalar = batch.scalars.emplace_back();
@@ -118,9 +111,14 @@ public:
     // Grammar thread.
     EventList first_list() { return std::move(first_); }
     std::string& scratch() { return scratch_; }
+    bool assembly_busy() {
+        std::lock_guard lock(m_);
+        return !full_.empty();
+    }
 
     void statements(EventList& events, size_t end, uint32_t root_lines) override {
         Batch batch;
+        bool ahead = false;
         {
             std::unique_lock lock(m_);
             spare_ready_.wait(lock, [&] { return !spare_.empty() || cancelled_; });
@@ -131,6 +129,11 @@ public:
             }
             batch = std::move(spare_.back());
             spare_.pop_back();
+            // Decoding scalars ahead pays while the assembly has batches to
+            // get on with; once it waits for this one, it gets it at once
+            // and decodes them itself. The work goes to whichever stage has
+            // room for it, as the other one speeds up or slows down.
+            ahead = !full_.empty();
         }
         // The events after `end` (the header being read) go on in the list
         // the batch brought.
@@ -139,7 +142,7 @@ public:
         std::swap(events, batch.events);
         batch.root_lines = root_lines;
         batch.last = false;
-        decode_ahead(text_, batch, scratch_);
+        decode_ahead(text_, batch, scratch_, ahead);
         push(std::move(batch));
     }
 
@@ -247,7 +250,7 @@ bool parse_on_two_threads(std::string_view text, size_t start, bool bom, ErrorSi
                     last->root_lines = events.back().count;
                     last->last = true;
                     last->events = std::move(events);
-                    decode_ahead(text, *last, handoff.scratch());
+                    decode_ahead(text, *last, handoff.scratch(), handoff.assembly_busy());
                 }
             } catch (...) {
                 last.reset();
