@@ -8,8 +8,8 @@
 #include <string>
 #include <string_view>
 
-#include "error.hpp"
 #include "datetime.hpp"
+#include "error.hpp"
 #include "lexer.hpp"
 #include "model.hpp"
 

@@ -4,7 +4,6 @@
 #include <condition_variable>
 #include <exception>
 #include <mutex>
-#include <optional>
 #include <string>
 #include <system_error>
 #include <thread>
@@ -24,7 +23,7 @@ namespace {
 constexpr size_t kTwoThreadsFrom = size_t{256} << 10;
 // Event lists in flight: the grammar stage runs at most this far ahead, which
 // bounds the memory the lists take.
-constexpr size_t kLists = 4;
+constexpr size_t kLists = 3;
 // Room reserved in each batch, on the calling thread: enough for most runs
 // of statements, which the grammar stage hands over from a few thousand
 // events on. The lists are large enough to be mapped on their own (see
@@ -33,6 +32,7 @@ constexpr size_t kLists = 4;
 constexpr size_t kListRoom = size_t{1} << 14;
 constexpr size_t kScalarRoom = size_t{1} << 11;
 constexpr size_t kTextRoom = size_t{64} << 10;
+constexpr size_t kScratchRoom = size_t{4} << 10;
 
 struct Batch {
     EventList events;
@@ -72,8 +72,7 @@ void decode_ahead(std::string_view text, Batch& batch, std::string& scratch, boo
     }
 }
 
-// First in, first out, without allocating: there are never more batches
-// than lists.
+// First in, first out, without allocating: every batch comes from the pool.
 class BatchQueue {
 public:
     bool empty() const { return count_ == 0; }
@@ -89,7 +88,7 @@ public:
     }
 
 private:
-    std::array<Batch, kLists + 1> slots_;
+    std::array<Batch, kLists> slots_;
     size_t head_ = 0;
     size_t count_ = 0;
 };
@@ -100,6 +99,7 @@ class Handoff final : public StatementSink {
 public:
     Handoff(std::string_view text, size_t hand_over_from) : StatementSink(hand_over_from), text_(text) {
         first_.reserve(kListRoom);
+        scratch_.reserve(kScratchRoom);
         spare_.resize(kLists);
         for (Batch& b : spare_) {
             b.events.reserve(kListRoom);
@@ -110,48 +110,19 @@ public:
 
     // Grammar thread.
     EventList first_list() { return std::move(first_); }
-    std::string& scratch() { return scratch_; }
-    bool assembly_busy() {
-        std::lock_guard lock(m_);
-        return !full_.empty();
-    }
 
     void statements(EventList& events, size_t end, uint32_t root_lines) override {
-        Batch batch;
-        bool ahead = false;
-        {
-            std::unique_lock lock(m_);
-            spare_ready_.wait(lock, [&] { return !spare_.empty() || cancelled_; });
-            if (cancelled_) {
-                lock.unlock();
-                events.erase(events.begin(), events.begin() + static_cast<std::ptrdiff_t>(end));
-                return;
-            }
-            batch = std::move(spare_.back());
-            spare_.pop_back();
-            // Decoding scalars ahead pays while the assembly has batches to
-            // get on with; once it waits for this one, it gets it at once
-            // and decodes them itself. The work goes to whichever stage has
-            // room for it, as the other one speeds up or slows down.
-            ahead = !full_.empty();
-        }
-        // The events after `end` (the header being read) go on in the list
-        // the batch brought.
-        batch.events.assign(events.begin() + static_cast<std::ptrdiff_t>(end), events.end());
-        events.resize(end);
-        std::swap(events, batch.events);
-        batch.root_lines = root_lines;
-        batch.last = false;
-        decode_ahead(text_, batch, scratch_, ahead);
-        push(std::move(batch));
+        hand_over(events, end, root_lines, false);
     }
 
-    // The grammar stage is done; `last` holds the last statements when it
-    // took the whole text.
-    void close(std::optional<Batch>&& last, std::exception_ptr failure) {
+    // The grammar stage took the whole text: `events` are the last
+    // statements, ending with End.
+    void last_statements(EventList& events) { hand_over(events, events.size(), events.back().count, true); }
+
+    // The grammar stage is done, with `failure` if it threw.
+    void close(std::exception_ptr failure) {
         {
             std::lock_guard lock(m_);
-            if (last) full_.push(std::move(*last));
             failure_ = std::move(failure);
             closed_ = true;
         }
@@ -193,6 +164,37 @@ public:
     }
 
 private:
+    // Sends events [0, end) in a batch from the pool and keeps the rest.
+    void hand_over(EventList& events, size_t end, uint32_t root_lines, bool last) {
+        Batch batch;
+        bool ahead = false;
+        {
+            std::unique_lock lock(m_);
+            spare_ready_.wait(lock, [&] { return !spare_.empty() || cancelled_; });
+            if (cancelled_) {
+                lock.unlock();
+                events.erase(events.begin(), events.begin() + static_cast<std::ptrdiff_t>(end));
+                return;
+            }
+            batch = std::move(spare_.back());
+            spare_.pop_back();
+            // Decoding scalars ahead pays while the assembly has batches to
+            // get on with; once it waits for this one, it gets it at once
+            // and decodes them itself. The work goes to whichever stage has
+            // room for it, as the other one speeds up or slows down.
+            ahead = !full_.empty();
+        }
+        // The events after `end` (the header being read) go on in the list
+        // the batch brought.
+        batch.events.assign(events.begin() + static_cast<std::ptrdiff_t>(end), events.end());
+        events.resize(end);
+        std::swap(events, batch.events);
+        batch.root_lines = root_lines;
+        batch.last = last;
+        decode_ahead(text_, batch, scratch_, ahead);
+        push(std::move(batch));
+    }
+
     void push(Batch&& b) {
         {
             std::lock_guard lock(m_);
@@ -241,22 +243,16 @@ bool parse_on_two_threads(std::string_view text, size_t start, bool bom, ErrorSi
     std::thread grammar;
     try {
         grammar = std::thread([&] {
-            std::optional<Batch> last;
             std::exception_ptr failure;
             try {
                 EventList events = handoff.first_list();
                 if (grammar_document(text, start, events, grammar_errors, carriage_returns, &handoff)) {
-                    last.emplace();
-                    last->root_lines = events.back().count;
-                    last->last = true;
-                    last->events = std::move(events);
-                    decode_ahead(text, *last, handoff.scratch(), handoff.assembly_busy());
+                    handoff.last_statements(events);
                 }
             } catch (...) {
-                last.reset();
                 failure = std::current_exception();
             }
-            handoff.close(std::move(last), std::move(failure));
+            handoff.close(std::move(failure));
         });
     } catch (const std::system_error&) {
         return false;
