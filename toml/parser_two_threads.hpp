@@ -1,9 +1,9 @@
 // A large document is parsed on two threads: the grammar stage runs on a
 // second one and hands runs of whole statements over to the assembly stage,
 // which stays on the calling thread (the model's memory then comes from the
-// caller's allocator, as it does for a small document). The assembly stage
-// has the larger share of the work, so the parse takes about as long as the
-// assembly alone.
+// caller's allocator, as it does for a small document). While the assembly
+// has runs waiting, the grammar thread also decodes their scalars, so that
+// the two threads share the work about evenly.
 #pragma once
 
 #include <cstddef>
