@@ -135,6 +135,17 @@ bool verbatim_in(std::string_view t, Quoting quoting, std::string_view decoded, 
     return true;
 }
 
+// Makes `out` hold the string `text`: borrowed where it stands in the source
+// (when borrowing is on and it fits), else a copy.
+void put_string(Value& out, std::string_view text, bool in_source, bool borrow) {
+    if (in_source && borrow && text.size() <= RawString::kBorrowMax) {
+        out.v.emplace_over_empty<Formatted<DecodedText>>(
+            DecodedText::borrowed(RawString::borrowed_unchecked(text.data(), text.size())));
+    } else {
+        out.v.emplace_over_empty<Formatted<DecodedText>>(DecodedText(text));
+    }
+}
+
 }  // namespace
 
 void decode_scalar(std::string_view source, Span span, Quoting quoting, bool plain, ErrorSink& errors,
@@ -146,23 +157,12 @@ void decode_scalar(std::string_view source, Span span, Quoting quoting, bool pla
         return;
     }
     std::string_view content;
-    if (verbatim_string(t, quoting, plain, content)) {
-        if (borrow && content.size() <= RawString::kBorrowMax) {
-            out.v.emplace_over_empty<Formatted<DecodedText>>(
-                DecodedText::borrowed(RawString::borrowed_unchecked(content.data(), content.size())));
-        } else {
-            out.v.emplace_over_empty<Formatted<DecodedText>>(DecodedText(content));
-        }
-        return;
-    }
+    if (verbatim_string(t, quoting, plain, content)) return put_string(out, content, true, borrow);
     scratch.clear();
     decode_string(t, quoting, r, scratch);
     std::string_view at;
-    if (borrow && scratch.size() <= RawString::kBorrowMax && verbatim_in(t, quoting, scratch, at)) {
-        out.v.emplace_over_empty<Formatted<DecodedText>>(DecodedText::borrowed(RawString::borrowed_unchecked(at.data(), at.size())));
-    } else {
-        out.v.emplace_over_empty<Formatted<DecodedText>>(DecodedText(std::string_view(scratch)));
-    }
+    bool in_source = borrow && scratch.size() <= RawString::kBorrowMax && verbatim_in(t, quoting, scratch, at);
+    put_string(out, in_source ? at : std::string_view(scratch), in_source, borrow);
 }
 
 bool decode_scalar_ahead(std::string_view source, Span span, Quoting quoting, bool plain, std::string& scratch,
@@ -203,14 +203,8 @@ void put_scalar(Value& out, const ScalarAhead& scalar, std::string_view source, 
         case ValueKind::String: break;
         default: return;
     }
-    if (!scalar.in_source) {
-        out.v.emplace_over_empty<Formatted<DecodedText>>(DecodedText(std::string_view(store + scalar.at, scalar.size)));
-    } else if (borrow && scalar.size <= RawString::kBorrowMax) {
-        out.v.emplace_over_empty<Formatted<DecodedText>>(
-            DecodedText::borrowed(RawString::borrowed_unchecked(source.data() + scalar.at, scalar.size)));
-    } else {
-        out.v.emplace_over_empty<Formatted<DecodedText>>(DecodedText(source.substr(scalar.at, scalar.size)));
-    }
+    const char* base = scalar.in_source ? source.data() : store;
+    put_string(out, std::string_view(base + scalar.at, scalar.size), scalar.in_source, borrow);
 }
 
 }  // namespace toml
